@@ -1,0 +1,64 @@
+// kernel32 and the C runtime's console, passed through unchanged.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/system_interface.h"
+#include "platform/win32/win32_platform.h"
+
+namespace hdsn {
+namespace {
+
+static_assert(sizeof(OSVERSIONINFOA) == OsVersionInfoA::kSize);
+static_assert(offsetof(OSVERSIONINFOA, dwOSVersionInfoSize) ==
+              OsVersionInfoA::kOsVersionInfoSizeOffset);
+static_assert(offsetof(OSVERSIONINFOA, dwPlatformId) == OsVersionInfoA::kPlatformIdOffset);
+static_assert(VER_PLATFORM_WIN32_NT == kVerPlatformWin32Nt);
+static_assert(VER_PLATFORM_WIN32_WINDOWS == kVerPlatformWin32Windows);
+static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+
+class Win32System final : public SystemInterface {
+ public:
+  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override {
+    return ::GetWindowsDirectoryA(buffer, size);
+  }
+
+  int GetVolumeInformationA(const char* rootPathName, char* volumeNameBuffer,
+                            std::uint32_t volumeNameSize, std::uint32_t* volumeSerialNumber,
+                            std::uint32_t* maximumComponentLength, std::uint32_t* fileSystemFlags,
+                            char* fileSystemNameBuffer, std::uint32_t fileSystemNameSize) override {
+    return ::GetVolumeInformationA(rootPathName, volumeNameBuffer, volumeNameSize,
+                                   reinterpret_cast<DWORD*>(volumeSerialNumber),
+                                   reinterpret_cast<DWORD*>(maximumComponentLength),
+                                   reinterpret_cast<DWORD*>(fileSystemFlags), fileSystemNameBuffer,
+                                   fileSystemNameSize);
+  }
+
+  int GetVersionExA(OsVersionInfoA* versionInformation) override {
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // deprecated, yet the only call that names the platform family
+#endif
+    return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(versionInformation->bytes));
+  }
+};
+
+class Win32Console final : public ConsoleInterface {
+ public:
+  void VPrintf(const char* format, std::va_list args) override { std::vprintf(format, args); }
+  void Flush() override { std::fflush(stdout); }
+  int GetChar() override { return std::getchar(); }
+};
+
+}  // namespace
+
+SystemInterface& GetWin32System() {
+  static Win32System system;
+  return system;
+}
+
+ConsoleInterface& GetWin32Console() {
+  static Win32Console console;
+  return console;
+}
+
+}  // namespace hdsn

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the unit tests on Linux under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the 32-bit Windows executable's image
+# checks, and the 64-bit Windows tests and end-to-end run under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export WINEDEBUG=-all
+jobs=$(nproc)
+
+for preset in linux i686 x86_64; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$([[ $preset == x86_64 ]] && echo 1 || echo "$jobs")"
+done

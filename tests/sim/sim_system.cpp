@@ -1,0 +1,123 @@
+#include "sim/sim_system.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "devices/byte_order.h"
+
+namespace hdsn::sim {
+
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+
+std::uint32_t SimSystem::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
+  if (failWindowsDirectory) return 0;
+  if (windowsDirectory.size() + 1 > size) return static_cast<std::uint32_t>(windowsDirectory.size() + 1);
+  std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
+  return static_cast<std::uint32_t>(windowsDirectory.size());
+}
+
+int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameBuffer,
+                                     std::uint32_t volumeNameSize,
+                                     std::uint32_t* volumeSerialNumber,
+                                     std::uint32_t* maximumComponentLength,
+                                     std::uint32_t* fileSystemFlags, char* fileSystemNameBuffer,
+                                     std::uint32_t fileSystemNameSize) {
+  volumeQueries.emplace_back(rootPathName);
+  auto volume = volumeSerials.find(rootPathName);
+  if (volume == volumeSerials.end()) return 0;
+  // Fill the outputs the way Windows does, to their stated sizes.
+  std::snprintf(volumeNameBuffer, volumeNameSize, "%s", "SYSTEM");
+  std::snprintf(fileSystemNameBuffer, fileSystemNameSize, "%s", "NTFS");
+  if (volumeSerialNumber) *volumeSerialNumber = volume->second;
+  if (maximumComponentLength) *maximumComponentLength = 255;
+  if (fileSystemFlags) *fileSystemFlags = 0;
+  return 1;
+}
+
+int SimSystem::GetVersionExA(OsVersionInfoA* versionInformation) {
+  ++getVersionCalls;
+  lastVersionInfoSize = LoadLe32(versionInformation->bytes);
+  if (failGetVersion || lastVersionInfoSize != OsVersionInfoA::kSize) return 0;
+  StoreLe32(versionInformation->bytes + 4, platformId == 2 ? 5 : 4);  // major version
+  StoreLe32(versionInformation->bytes + OsVersionInfoA::kPlatformIdOffset, platformId);
+  return 1;
+}
+
+void SimConsole::VPrintf(const char* format, std::va_list args) {
+  std::va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (length <= 0) return;
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<std::size_t>(length));
+  output += text;
+}
+
+int SimConsole::GetChar() {
+  ++getCharCalls;
+  outputAtGetChar = output.size();
+  flushedBeforeGetChar = flushedLength == output.size();
+  return input;
+}
+
+bool SimText::ConversionFails() {
+  ++conversions;
+  if (failConversionsAfter >= 0 && conversions > failConversionsAfter) {
+    lastError = kErrorInvalidParameter;
+    return true;
+  }
+  return false;
+}
+
+int SimText::WideCharToMultiByte(const char16_t* wide, int wideLength, char* narrow,
+                                 int narrowSize) {
+  if (ConversionFails()) return 0;
+  std::size_t length = 0;
+  if (wideLength < 0) {
+    while (wide[length] != 0) ++length;
+    ++length;  // the terminator is converted too
+  } else {
+    length = static_cast<std::size_t>(wideLength);
+  }
+  if (narrowSize == 0) return static_cast<int>(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i >= static_cast<std::size_t>(narrowSize)) {
+      lastError = kErrorInsufficientBuffer;
+      return 0;
+    }
+    narrow[i] = wide[i] <= 0xFF ? static_cast<char>(wide[i]) : '?';
+  }
+  return static_cast<int>(length);
+}
+
+int SimText::MultiByteToWideChar(const char* narrow, int narrowLength, char16_t* wide,
+                                 int wideSize) {
+  if (ConversionFails()) return 0;
+  std::size_t length =
+      narrowLength < 0 ? std::strlen(narrow) + 1 : static_cast<std::size_t>(narrowLength);
+  if (wideSize == 0) return static_cast<int>(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i >= static_cast<std::size_t>(wideSize)) {
+      lastError = kErrorInsufficientBuffer;
+      return 0;
+    }
+    wide[i] = static_cast<unsigned char>(narrow[i]);
+  }
+  return static_cast<int>(length);
+}
+
+int SimText::StrTrimA(char* text, const char* trimChars) {
+  const std::size_t length = std::strlen(text);
+  std::size_t start = 0;
+  while (start < length && std::strchr(trimChars, text[start]) != nullptr) ++start;
+  std::size_t end = length;
+  while (end > start && std::strchr(trimChars, text[end - 1]) != nullptr) --end;
+  std::memmove(text, text + start, end - start);
+  text[end - start] = '\0';
+  return start != 0 || end != length;
+}
+
+}  // namespace hdsn::sim
