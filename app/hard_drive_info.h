@@ -52,6 +52,11 @@ class HardDriveInfo {
   // The device methods. Each returns 1 when a device answered its identify
   // request and the block went to AddIdentifyBlock, 0 otherwise.
   std::int32_t ReadPhysicalDriveWithSmart();
+  // Method 1's SMART_RCV_DRIVE_DATA: fills the identify registers and drive
+  // number of the zeroed 33-byte request, sends it with the 528-byte answer
+  // buffer and returns DeviceIoControl's result.
+  int SendSmartIdentify(DeviceHandle device, std::uint8_t* answer, std::uint8_t* request,
+                        std::uint8_t command, int drive, std::uint32_t* bytesReturned);
   std::int32_t ReadScsiMiniportIdentify();
   std::int32_t ReadStorageDescriptor();
   std::int32_t ReadSmartDirect();

@@ -10,6 +10,17 @@ namespace hdsn {
 using DeviceHandle = std::intptr_t;
 inline constexpr DeviceHandle kInvalidHandleValue = -1;
 
+// CreateFileA arguments and priority classes, with the platform's values.
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kFileShareRead = 0x1;
+inline constexpr std::uint32_t kFileShareWrite = 0x2;
+inline constexpr std::uint32_t kFileShareDelete = 0x4;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kFileFlagDeleteOnClose = 0x04000000u;
+inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
+inline constexpr std::uint32_t kRealtimePriorityClass = 0x100;
+
 class DeviceIoInterface {
  public:
   virtual ~DeviceIoInterface() = default;

@@ -3,10 +3,7 @@
 
 namespace hdsn {
 
-std::int32_t HardDriveInfo::ReadPhysicalDriveWithSmart() { return 0; }
-std::int32_t HardDriveInfo::ReadScsiMiniportIdentify() { return 0; }
 std::int32_t HardDriveInfo::ReadStorageDescriptor() { return 0; }
-std::int32_t HardDriveInfo::ReadSmartDirect() { return 0; }
 std::int32_t HardDriveInfo::ReadLegacyVxdIdentify() { return 0; }
 
 }  // namespace hdsn

@@ -1,0 +1,22 @@
+// Device paths of the disk drivers. The templates are wide text; a path is
+// formatted as wide text and converted to the ANSI code page for CreateFileA.
+#pragma once
+
+#include <cstddef>
+
+namespace hdsn {
+
+class TextInterface;
+
+inline constexpr char16_t kPhysicalDriveTemplate[] = u"\\\\.\\PhysicalDrive%d";
+inline constexpr char16_t kScsiPortTemplate[] = u"\\\\.\\Scsi%d:";
+// Room for the longest path with any int index, in any code page.
+inline constexpr std::size_t kDevicePathSize = 64;
+
+// Writes the template with "%d" replaced by the index in decimal. False when
+// the conversion to narrow text fails: the caller then has no path and skips
+// that index.
+bool FormatDevicePath(TextInterface& text, const char16_t* wideTemplate, int index,
+                      char (&path)[kDevicePathSize]);
+
+}  // namespace hdsn

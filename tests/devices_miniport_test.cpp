@@ -1,0 +1,109 @@
+// Method 2: IDENTIFY DEVICE through the SCSI ports' miniport request.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "app/hard_drive_info.h"
+#include "devices/byte_order.h"
+#include "devices/device_layouts.h"
+#include "sim/sim_machine.h"
+
+namespace hdsn::sim {
+namespace {
+
+using layout::kIoctlScsiMiniport;
+
+// The 60 bytes a port should receive for a target.
+Bytes MiniportRequest(int target) {
+  Bytes request(60, 0);
+  StoreLe32(request.data(), 28);
+  std::memcpy(request.data() + 4, "SCSIDISK", 8);
+  StoreLe32(request.data() + 12, 10000);
+  StoreLe32(request.data() + 16, 0x001B0501);
+  StoreLe32(request.data() + 24, 529);
+  request[38] = 0xEC;
+  request[40] = static_cast<std::uint8_t>(target);
+  return request;
+}
+
+TEST(MiniportIdentify2, SendsTwoRequestsPerPortThenCloses) {
+  for (int port : {0, 12, 15}) {
+    SCOPED_TRACE(port);
+    SimMachine machine;
+    machine.devices.scsiPorts[port];  // a port with no drive
+    HardDriveInfo info(machine.platform);
+    EXPECT_EQ(info.ReadScsiMiniportIdentify(), 0);
+    const std::string path = "\\\\.\\Scsi" + std::to_string(port) + ":";
+    const auto& calls = machine.devices.calls;
+    const auto at = std::find(calls.begin(), calls.end(), "CreateFileA " + path);
+    ASSERT_NE(at, calls.end());
+    EXPECT_EQ(std::vector<std::string>(at, at + 4),
+              (std::vector<std::string>{"CreateFileA " + path, "DeviceIoControl 0x4D008",
+                                        "DeviceIoControl 0x4D008", "CloseHandle"}));
+    ASSERT_EQ(machine.devices.requests.size(), 2u);
+    for (int target = 0; target < 2; ++target) {
+      const RequestRecord& request = machine.devices.requests[static_cast<std::size_t>(target)];
+      EXPECT_EQ(request.path, path);
+      EXPECT_EQ(request.input, MiniportRequest(target));
+      EXPECT_EQ(request.inSize, 60u);
+      EXPECT_EQ(request.outSize, 557u);
+      EXPECT_TRUE(request.sameBuffer);
+    }
+  }
+}
+
+struct ModelByteCase {
+  const char* name;
+  std::uint8_t byte54;
+  std::uint8_t byte55;
+  bool requestFails;
+  bool taken;
+};
+
+class MiniportModelByte : public testing::TestWithParam<ModelByteCase> {};
+
+// Only the request's result and the model number's byte 54 decide.
+TEST_P(MiniportModelByte, DecidesWhetherTheBlockIsTaken) {
+  const ModelByteCase& c = GetParam();
+  SimMachine machine;
+  IdentifyBlock block = MakeIdentifyBlock("SERIAL", "");
+  block[54] = c.byte54;
+  block[55] = c.byte55;
+  machine.devices.scsiPorts[1].targets[0] = block;
+  const IdentifyBlock second = MakeIdentifyBlock("SECOND", "MODEL");
+  machine.devices.scsiPorts[1].targets[1] = second;
+  if (c.requestFails) machine.devices.failCallNumber = 3;  // open port 0, open port 1, target 0
+  HardDriveInfo info(machine.platform);
+
+  EXPECT_EQ(info.ReadScsiMiniportIdentify(), 1);
+  const IdentifyBlockList expected =
+      c.taken ? IdentifyBlockList{block, second} : IdentifyBlockList{second};
+  EXPECT_EQ(info.identifyBlocks, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MiniportModelByte,
+    testing::Values(ModelByteCase{"ZeroByte54NonzeroByte55", 0x00, 'M', false, false},
+                    ModelByteCase{"NonzeroByte54", 'M', 0x00, false, true},
+                    ModelByteCase{"Byte54Of0xFF", 0xFF, 0xFF, false, true},
+                    ModelByteCase{"RequestFails", 'M', 'M', true, false}),
+    [](const testing::TestParamInfo<ModelByteCase>& row) { return row.param.name; });
+
+TEST(MiniportIdentify2, BlocksInPortThenTargetOrder) {
+  SimMachine machine;
+  const IdentifyBlock p9t0 = MakeIdentifyBlock("P9T0", "MODEL");
+  const IdentifyBlock p2t1 = MakeIdentifyBlock("P2T1", "MODEL");
+  const IdentifyBlock p2t0 = MakeIdentifyBlock("P2T0", "MODEL");
+  machine.devices.scsiPorts[9].targets[0] = p9t0;
+  machine.devices.scsiPorts[2].targets[1] = p2t1;
+  machine.devices.scsiPorts[2].targets[0] = p2t0;
+  machine.devices.scsiPorts[5].targets[0] = p2t0;  // the same drive seen twice
+  HardDriveInfo info(machine.platform);
+  EXPECT_EQ(info.ReadScsiMiniportIdentify(), 1);
+  EXPECT_EQ(info.identifyBlocks, (IdentifyBlockList{p2t0, p2t1, p9t0}));
+}
+
+}  // namespace
+}  // namespace hdsn::sim
