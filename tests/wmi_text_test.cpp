@@ -15,12 +15,6 @@ namespace {
 constexpr char kCanary = '\xA5';
 constexpr std::size_t kCanaryBytes = 16;
 
-std::string Repeat(std::size_t count, const std::string& piece) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) text += piece;
-  return text;
-}
-
 struct EscapeCase {
   const char* name;
   std::string text;  // at most size bytes; no terminator when exactly size
@@ -58,8 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"SizeZeroLeavesTheTextAlone", "a\\b", 0, "", true},
         EscapeCase{"NegativeSizeLeavesTheTextAlone", "a\\b", -5, "", true},
         EscapeCase{"NoTerminatorInTheBufferIsEmptied", "abcd", 4, "", false},
-        EscapeCase{"BackslashesOverflowingAreEmptiedNotCut", Repeat(200, "\\"), 255, "", false},
-        EscapeCase{"QuotesOverflowingAreEmptiedNotCut", Repeat(128, "\""), 255, "", false},
+        EscapeCase{"BackslashesOverflowingAreEmptiedNotCut", std::string(200, '\\'), 255, "", false},
+        EscapeCase{"QuotesOverflowingAreEmptiedNotCut", std::string(128, '"'), 255, "", false},
         EscapeCase{"OneByteTooManyIsEmptied", std::string(253, 'a') + "\\", 255, "", false},
         EscapeCase{"FillingTheBufferExactly", std::string(252, 'a') + "\\", 255,
                    std::string(252, 'a') + "\\\\", true},
@@ -105,7 +99,6 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertPropertyTextTest,
     testing::Values(ConvertCase{"NullStringIsEmpty", u"", true, ""},
                     ConvertCase{"TooLongLeavesNoCutText", std::u16string(254, u'a'), false, ""},
-                    ConvertCase{"FarTooLong", std::u16string(4000, u'b'), false, ""},
                     ConvertCase{"Empty", u"", false, ""},
                     ConvertCase{"ShorterValueEndsAtItsTerminator", u"C:", false, "C:"},
                     ConvertCase{"LongestThatFitsStoredWhole", std::u16string(253, u'a'), false,
@@ -148,7 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{"SizeZeroWritesNothing", u"ABC", 0, -1, ""},
         StoreCase{"FailedSizeQueryLeavesTheResult", u"ABC", 16, 0, std::string(15, 'o')},
         StoreCase{"OneBlankEmpties", u" ", 16, -1, ""},
-        StoreCase{"EmptyEmpties", u"", 16, -1, ""},
         StoreCase{"BlanksAroundGo", u"  ABC123 ", 16, -1, "ABC123"},
         StoreCase{"TabsAndInnerBlanksStay", u"\t A B \t", 16, -1, "\t A B \t"},
         StoreCase{"CutToSizeLessOne", std::u16string(3000, u'x'), 2048, -1, std::string(2047, 'x')},
@@ -156,35 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                   std::string(2047, 'y')},
         StoreCase{"SizeOneHoldsOnlyTheTerminator", u"ABC", 1, -1, ""}),
     [](const testing::TestParamInfo<StoreCase>& row) { return row.param.name; });
-
-struct BuildCase {
-  const char* name;
-  const char* prefix;
-  const char* value;
-  std::string expected;
-};
-
-class BuildWqlQueryTest : public testing::TestWithParam<BuildCase> {};
-
-TEST_P(BuildWqlQueryTest, JoinsPrefixValueAndQuoteIntoOneComString) {
-  const BuildCase& c = GetParam();
-  SimWmi wmi;
-  SimText text;
-  {
-    const ComString query = BuildWqlQuery(wmi, text, c.prefix, c.value);
-    EXPECT_EQ(WideToLatin1(query.get()), c.expected);
-    EXPECT_EQ(wmi.LiveStrings(), 1);
-  }
-  EXPECT_EQ(wmi.LiveStrings(), 0);
-  EXPECT_TRUE(wmi.errors.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BuildWqlQueryTest,
-    testing::Values(BuildCase{"NoValueNoQuote", "SELECT * FROM X", nullptr, "SELECT * FROM X"},
-                    BuildCase{"EmptyValue", "A=\"", "", "A=\"\""},
-                    BuildCase{"HighBytesThroughTheCodePage", "A=\"", "\xE9\xA9", "A=\"\xE9\xA9\""}),
-    [](const testing::TestParamInfo<BuildCase>& row) { return row.param.name; });
 
 struct FailureCase {
   const char* name;
@@ -219,13 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ConversionOfTheQuoteFails", 5, 0, static_cast<HResult>(0x80070057u)},
         FailureCase{"NoMemoryForTheComString", -1, 1, kEOutOfMemory}),
     [](const testing::TestParamInfo<FailureCase>& row) { return row.param.name; });
-
-TEST(HresultFromWin32, PositiveCodesGetTheWin32Facility) {
-  EXPECT_EQ(HresultFromWin32(0), 0);
-  EXPECT_EQ(HresultFromWin32(87), static_cast<HResult>(0x80070057u));
-  EXPECT_EQ(HresultFromWin32(0x12345678u), static_cast<HResult>(0x80075678u));
-  EXPECT_EQ(HresultFromWin32(0x8007000Eu), static_cast<HResult>(0x8007000Eu));
-}
 
 }  // namespace
 }  // namespace hdsn::sim
