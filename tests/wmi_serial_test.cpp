@@ -194,8 +194,10 @@ TEST_P(ChainCases, SendTheseQueries) {
 }
 
 const std::string kEmptyQuery2 = R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "")";
-const std::string kEmptyQuery3 = R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "")";
-const std::string kEmptyQuery4 = R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="")";
+const std::string kEmptyQuery3 =
+    R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "")";
+const std::string kEmptyQuery4 =
+    R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="")";
 const std::string kEmptyQuery5 = R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="")";
 const std::string kEmptyQuery6 = R"(SELECT * FROM Win32_DiskDrivePhysicalMedia WHERE Dependent="")";
 const std::string kEmptyQuery7 = R"(SELECT * FROM Win32_PhysicalMedia WHERE __PATH="")";

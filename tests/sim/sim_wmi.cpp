@@ -88,10 +88,11 @@ class QueryParser {
   std::u16string Identifier() {
     SkipBlanks();
     const std::size_t start = at_;
-    while (at_ < text_.size() &&
-           ((text_[at_] >= u'A' && text_[at_] <= u'Z') || (text_[at_] >= u'a' && text_[at_] <= u'z') ||
-            (text_[at_] >= u'0' && text_[at_] <= u'9') || text_[at_] == u'_'))
-      ++at_;
+    auto isNameCharacter = [](char16_t c) {
+      return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+             c == u'_';
+    };
+    while (at_ < text_.size() && isNameCharacter(text_[at_])) ++at_;
     return text_.substr(start, at_ - start);
   }
   std::optional<std::u16string> Literal() {
@@ -202,7 +203,8 @@ void SimWmi::AddPartition(int disk, int partition) {
 void SimWmi::AddLogicalDisk(const std::string& deviceId,
                             const std::vector<std::pair<int, int>>& partitions) {
   objects.push_back({"Win32_LogicalDisk",
-                     {{"DeviceID", Latin1ToWide(deviceId)}, {"__PATH", Latin1ToWide(LogicalDiskPath(deviceId))}}});
+                     {{"DeviceID", Latin1ToWide(deviceId)},
+                      {"__PATH", Latin1ToWide(LogicalDiskPath(deviceId))}}});
   for (const auto& [disk, partition] : partitions) {
     objects.push_back({"Win32_LogicalDiskToPartition",
                        {{"Antecedent", Latin1ToWide(PartitionPath(disk, partition))},
