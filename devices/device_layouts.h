@@ -54,8 +54,8 @@ static_assert(kIoctlStorageGetMediaSerialNumber ==
               CtlCode(kFileDeviceMassStorage, 0x304, kMethodBuffered, kFileAnyAccess));
 
 // ATA commands.
-inline constexpr std::uint8_t kIdCmd = 0xEC;        // IDENTIFY DEVICE
-inline constexpr std::uint8_t kAtapiIdCmd = 0xA1;   // IDENTIFY PACKET DEVICE
+inline constexpr std::uint8_t kIdCmd = 0xEC;       // IDENTIFY DEVICE
+inline constexpr std::uint8_t kAtapiIdCmd = 0xA1;  // IDENTIFY PACKET DEVICE
 inline constexpr std::size_t kIdentifyBufferSize = 512;
 
 // Answer of SMART_GET_VERSION.

@@ -23,10 +23,9 @@ std::int32_t HardDriveInfo::ReadLegacyVxdIdentify() {
   std::uint8_t answer[Result::kSize] = {};
   // Opening a VxD takes neither access rights nor a disposition; the flag
   // unloads a dynamically loaded VxD again when its handle is closed.
-  DeviceHandleOwner device(devices,
-                           devices.CreateFileA(kLegacyVxdPath, /*desiredAccess=*/0,
-                                               /*shareMode=*/0, /*creationDisposition=*/0,
-                                               kFileFlagDeleteOnClose));
+  DeviceHandleOwner device(devices, devices.CreateFileA(kLegacyVxdPath, /*desiredAccess=*/0,
+                                                        /*shareMode=*/0, /*creationDisposition=*/0,
+                                                        kFileFlagDeleteOnClose));
   if (!device.valid()) return 0;
 
   // The VxD writes the whole result whatever size it is told; it is told 4.

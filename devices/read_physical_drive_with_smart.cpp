@@ -26,10 +26,10 @@ std::int32_t HardDriveInfo::ReadPhysicalDriveWithSmart() {
   for (int drive = 0; drive < kPhysicalDrives; ++drive) {
     char path[kDevicePathSize];
     if (!FormatDevicePath(platform_.text, kPhysicalDriveTemplate, drive, path)) continue;
-    DeviceHandleOwner device(
-        devices, devices.CreateFileA(path, kGenericRead | kGenericWrite,
-                                     kFileShareRead | kFileShareWrite, kOpenExisting,
-                                     /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device(devices,
+                             devices.CreateFileA(path, kGenericRead | kGenericWrite,
+                                                 kFileShareRead | kFileShareWrite, kOpenExisting,
+                                                 /*flagsAndAttributes=*/0));
     if (!device.valid()) continue;
 
     std::uint8_t version[GETVERSIONINPARAMS::kSize] = {};

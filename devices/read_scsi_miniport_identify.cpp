@@ -27,10 +27,10 @@ std::int32_t HardDriveInfo::ReadScsiMiniportIdentify() {
   for (int port = 0; port < kScsiPorts; ++port) {
     char path[kDevicePathSize];
     if (!FormatDevicePath(platform_.text, kScsiPortTemplate, port, path)) continue;
-    DeviceHandleOwner device(
-        devices, devices.CreateFileA(path, kGenericRead | kGenericWrite,
-                                     kFileShareRead | kFileShareWrite, kOpenExisting,
-                                     /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device(devices,
+                             devices.CreateFileA(path, kGenericRead | kGenericWrite,
+                                                 kFileShareRead | kFileShareWrite, kOpenExisting,
+                                                 /*flagsAndAttributes=*/0));
     if (!device.valid()) continue;
 
     for (int target = 0; target < kTargetsPerPort; ++target) {

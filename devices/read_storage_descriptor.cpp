@@ -45,7 +45,8 @@ const char* DecodeHexSerial(const char* text) {
   for (std::size_t group = 0; group < length; group += 4) {
     for (std::size_t pair : {group + 2, group}) {
       const int value = 16 * DigitValue(at(pair)) + DigitValue(at(pair + 1));
-      if (value != 0 && written < kDecodedSerialSize - 1) result[written++] = static_cast<char>(value);
+      if (value != 0 && written < kDecodedSerialSize - 1)
+        result[written++] = static_cast<char>(value);
     }
   }
   return result;
@@ -59,10 +60,10 @@ std::int32_t HardDriveInfo::ReadStorageDescriptor() {
     if (!FormatDevicePath(platform_.text, kPhysicalDriveTemplate, drive, path)) continue;
     // Storage queries need no access rights, so drives that refuse reading
     // and writing still answer them.
-    DeviceHandleOwner device(devices,
-                             devices.CreateFileA(path, /*desiredAccess=*/0,
-                                                 kFileShareRead | kFileShareWrite, kOpenExisting,
-                                                 /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device(
+        devices, devices.CreateFileA(path, /*desiredAccess=*/0, kFileShareRead | kFileShareWrite,
+                                     kOpenExisting,
+                                     /*flagsAndAttributes=*/0));
     if (!device.valid()) continue;
 
     // PropertyId StorageDeviceProperty and QueryType PropertyStandardQuery
@@ -83,7 +84,8 @@ std::int32_t HardDriveInfo::ReadStorageDescriptor() {
     if (devices.DeviceIoControl(device.get(), kIoctlStorageGetMediaSerialNumber,
                                 /*inBuffer=*/nullptr, /*inBufferSize=*/0, answer, kAnswerSize,
                                 &bytesReturned) != 0) {
-      AnswerText(answer, static_cast<std::uint32_t>(MEDIA_SERIAL_NUMBER_DATA::SerialNumberData.offset));
+      AnswerText(answer,
+                 static_cast<std::uint32_t>(MEDIA_SERIAL_NUMBER_DATA::SerialNumberData.offset));
     } else {
       devices.GetLastError();
     }

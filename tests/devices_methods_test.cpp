@@ -25,15 +25,18 @@ struct MethodRow {
 };
 
 const MethodRow kIndexedMethods[] = {
-    {"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart, "\\\\.\\PhysicalDrive", "",
-     0xC0000000u, 3},
+    {"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart, "\\\\.\\PhysicalDrive", "", 0xC0000000u,
+     3},
     {"Method2", &HardDriveInfo::ReadScsiMiniportIdentify, "\\\\.\\Scsi", ":", 0xC0000000u, 3},
     {"Method3", &HardDriveInfo::ReadStorageDescriptor, "\\\\.\\PhysicalDrive", "", 0, 3},
     {"Method4", &HardDriveInfo::ReadSmartDirect, "\\\\.\\PhysicalDrive", "", 0xC0000000u, 7},
 };
 
 const MethodRow kAllMethods[] = {
-    kIndexedMethods[0], kIndexedMethods[1], kIndexedMethods[2], kIndexedMethods[3],
+    kIndexedMethods[0],
+    kIndexedMethods[1],
+    kIndexedMethods[2],
+    kIndexedMethods[3],
     {"Method5", &HardDriveInfo::ReadLegacyVxdIdentify, "", "", 0, 0},
 };
 

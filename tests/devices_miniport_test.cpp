@@ -62,6 +62,8 @@ struct ModelByteCase {
   bool taken;
 };
 
+void PrintTo(const ModelByteCase& c, std::ostream* os) { *os << c.name; }
+
 class MiniportModelByte : public testing::TestWithParam<ModelByteCase> {};
 
 // Only the request's result and the model number's byte 54 decide.

@@ -32,7 +32,11 @@ struct RunCase {
   const char* name;
   std::function<void(SimMachine&)> setUp;
   std::string expectedOutput;
+  int vxdOpens = 0;
+  std::size_t otherOpens = 64;  // 16 devices for each of methods 1 to 4
 };
+
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
 class DeviceReport : public testing::TestWithParam<RunCase> {};
 
@@ -45,12 +49,11 @@ TEST_P(DeviceReport, PrintsTheProgressLinesAndTheFirstBlocksSerial) {
   EXPECT_EQ(machine.devices.OpenHandleCount(), 0u);
   EXPECT_EQ(machine.devices.badHandleUses, 0);
   EXPECT_EQ(machine.devices.priorityClass, 0x20u);
-}
-
-int VxdOpens(const SimMachine& machine) {
-  int count = 0;
-  for (const OpenRecord& open : machine.devices.opens) count += open.path == kVxdPath;
-  return count;
+  int vxdOpens = 0;
+  for (const OpenRecord& open : machine.devices.opens) vxdOpens += open.path == kVxdPath;
+  EXPECT_EQ(vxdOpens, c.vxdOpens);
+  EXPECT_EQ(machine.devices.opens.size() - static_cast<std::size_t>(vxdOpens), c.otherOpens);
+  EXPECT_EQ(machine.devices.priorityClassCalls.size(), static_cast<std::size_t>(2 * vxdOpens));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](SimMachine& m) {
                   m.devices.physicalDrives[0] = MakeAtaDrive("  WD-WCAV12345678", "WDC", 0x21);
                   m.devices.physicalDrives[1] = MakeAtapiDrive("CD0001", "DVD", 0x21);
+                  m.devices.vxdAnswer = MakeVxdAnswer({1, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, {});
                 },
                 Report(Line(1) + Line(4), "WD-WCAV12345678")},
         RunCase{"AtapiDeviceFirst",
@@ -109,44 +113,13 @@ void SetUpLegacyVxd(SimMachine& m, int refusedOpens) {
 
 INSTANTIATE_TEST_SUITE_P(
     LegacyPlatform, DeviceReport,
-    testing::Values(
-        RunCase{"VxdAnswersAtTheThirdCall", [](SimMachine& m) { SetUpLegacyVxd(m, 2); },
-                Report(Line(5), "VXD-SLAVE")},
-        RunCase{"VxdAnswersAtTheTenthCall", [](SimMachine& m) { SetUpLegacyVxd(m, 9); },
-                Report(Line(5), "VXD-SLAVE")},
-        RunCase{"VxdNeverAnswers", [](SimMachine& m) { SetUpLegacyVxd(m, 10); },
-                Report("", "unknown")}),
+    testing::Values(RunCase{"VxdAnswersAtTheThirdCall", [](SimMachine& m) { SetUpLegacyVxd(m, 2); },
+                            Report(Line(5), "VXD-SLAVE"), 3, 0},
+                    RunCase{"VxdAnswersAtTheTenthCall", [](SimMachine& m) { SetUpLegacyVxd(m, 9); },
+                            Report(Line(5), "VXD-SLAVE"), 10, 0},
+                    RunCase{"VxdNeverAnswers", [](SimMachine& m) { SetUpLegacyVxd(m, 10); },
+                            Report("", "unknown"), 10, 0}),
     [](const testing::TestParamInfo<RunCase>& row) { return row.param.name; });
-
-TEST(DeviceReport, LegacyPlatformTriesTheVxdAtMostTenTimesAndNothingElse) {
-  struct Row {
-    int refused;
-    int calls;
-  };
-  for (const Row& row : {Row{0, 1}, Row{2, 3}, Row{9, 10}, Row{10, 10}}) {
-    SCOPED_TRACE(row.refused);
-    SimMachine machine;
-    SetUpLegacyVxd(machine, row.refused);
-    machine.Run();
-    EXPECT_EQ(VxdOpens(machine), row.calls);
-    EXPECT_EQ(machine.devices.opens.size(), static_cast<std::size_t>(row.calls));
-    EXPECT_EQ(machine.devices.priorityClassCalls.size(), static_cast<std::size_t>(2 * row.calls));
-  }
-}
-
-TEST(DeviceReport, NtRunsMethodsOneToFourOnceEachAndNeverTheVxd) {
-  SimMachine machine;
-  machine.devices.vxdAnswer = MakeVxdAnswer({1, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0},
-                                            {{0, MakeIdentifyBlock("VXD", "DISK")}});
-  machine.Run();
-  EXPECT_EQ(VxdOpens(machine), 0);
-  EXPECT_TRUE(machine.devices.priorityClassCalls.empty());
-  // Methods 1, 2, 3 and 4 each open 16 devices.
-  EXPECT_EQ(machine.devices.opens.size(), 64u);
-  EXPECT_EQ(machine.devices.opens[16].path, "\\\\.\\Scsi0:");
-  EXPECT_EQ(machine.devices.opens[32].access, 0u);
-  EXPECT_EQ(machine.devices.opens[48].share, 7u);
-}
 
 // Method 1's blocks by drive, then method 2's by port and target, then what
 // only method 4 found.

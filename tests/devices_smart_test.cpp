@@ -14,10 +14,16 @@ namespace {
 using layout::kSmartGetVersion;
 using layout::kSmartRcvDriveData;
 
-std::string DrivePath(int index) { return "\\\\.\\PhysicalDrive" + std::to_string(index); }
+using SmartMethod = std::int32_t (HardDriveInfo::*)();
+struct SmartMethodRow {
+  const char* name;
+  SmartMethod method;
+};
+const SmartMethodRow kSmartMethods[] = {{"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart},
+                                        {"Method4", &HardDriveInfo::ReadSmartDirect}};
 
 // Method 1's request as the disk driver should see it: 32 bytes.
-Bytes SmartIdentifyRequest(int drive, std::uint8_t command, std::uint8_t driveHead) {
+Bytes Method1Request(int drive, std::uint8_t command, std::uint8_t driveHead) {
   Bytes request(32, 0);
   StoreLe32(request.data(), 512);  // cBufferSize
   request[5] = 1;                  // bSectorCountReg
@@ -28,18 +34,28 @@ Bytes SmartIdentifyRequest(int drive, std::uint8_t command, std::uint8_t driveHe
   return request;
 }
 
+// Method 4's: the whole 33 bytes, zero but for the command.
+Bytes Method4Request() {
+  Bytes request(33, 0);
+  request[10] = 0xEC;
+  return request;
+}
+
 struct SmartRequestCase {
   const char* name;
+  int method;  // index in kSmartMethods
   int drive;
   std::uint8_t map;
   DriveKind kind;
-  std::uint8_t command;
-  std::uint8_t driveHead;
+  Bytes request;
+  std::uint32_t outSize;
 };
 
-class SmartIdentifyRequest1 : public testing::TestWithParam<SmartRequestCase> {};
+void PrintTo(const SmartRequestCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_P(SmartIdentifyRequest1, SendsRegistersChosenByIndexAndMap) {
+class SmartIdentifyRequest : public testing::TestWithParam<SmartRequestCase> {};
+
+TEST_P(SmartIdentifyRequest, SendsTheRegistersForIndexAndMap) {
   const SmartRequestCase& c = GetParam();
   SimMachine machine;
   SimPhysicalDrive drive = c.kind == DriveKind::kAta ? MakeAtaDrive("S1", "M1", c.map)
@@ -47,98 +63,73 @@ TEST_P(SmartIdentifyRequest1, SendsRegistersChosenByIndexAndMap) {
   machine.devices.physicalDrives[c.drive] = drive;
   HardDriveInfo info(machine.platform);
 
-  EXPECT_EQ(info.ReadPhysicalDriveWithSmart(), 1);
+  EXPECT_EQ((info.*kSmartMethods[c.method].method)(), 1);
 
   const auto identify = machine.devices.RequestsWithCode(kSmartRcvDriveData);
   ASSERT_EQ(identify.size(), 1u);
-  EXPECT_EQ(identify[0].path, DrivePath(c.drive));
-  EXPECT_EQ(identify[0].input, SmartIdentifyRequest(c.drive, c.command, c.driveHead));
-  EXPECT_EQ(identify[0].inSize, 32u);
-  EXPECT_EQ(identify[0].outSize, 528u);
-  ASSERT_EQ(info.identifyBlocks.size(), 1u);
-  EXPECT_EQ(info.identifyBlocks[0], drive.identify);
+  EXPECT_EQ(identify[0].path, "\\\\.\\PhysicalDrive" + std::to_string(c.drive));
+  EXPECT_EQ(identify[0].input, c.request);
+  EXPECT_EQ(identify[0].inSize, c.request.size());
+  EXPECT_EQ(identify[0].outSize, c.outSize);
+  EXPECT_EQ(info.identifyBlocks, IdentifyBlockList{drive.identify});
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SmartIdentifyRequest1,
+    Cases, SmartIdentifyRequest,
     testing::Values(
-        SmartRequestCase{"Drive0Map01", 0, 0x01, DriveKind::kAta, 0xEC, 0xA0},
-        SmartRequestCase{"Drive0Map10", 0, 0x10, DriveKind::kAtapi, 0xA1, 0xA0},
-        SmartRequestCase{"Drive1Map20", 1, 0x20, DriveKind::kAtapi, 0xA1, 0xB0},
-        SmartRequestCase{"Drive0Map20", 0, 0x20, DriveKind::kAta, 0xEC, 0xA0},
-        SmartRequestCase{"Drive3Map80", 3, 0x80, DriveKind::kAtapi, 0xA1, 0xB0},
-        SmartRequestCase{"Drive2Map10", 2, 0x10, DriveKind::kAta, 0xEC, 0xA0},
-        SmartRequestCase{"Drive5MapF0", 5, 0xF0, DriveKind::kAta, 0xEC, 0xB0},
-        SmartRequestCase{"Drive0Map04", 0, 0x04, DriveKind::kAta, 0xEC, 0xA0},
-        SmartRequestCase{"Drive15MapFF", 15, 0xFF, DriveKind::kAta, 0xEC, 0xB0}),
+        SmartRequestCase{"M1Drive0Map01", 0, 0, 0x01, DriveKind::kAta,
+                         Method1Request(0, 0xEC, 0xA0), 528},
+        SmartRequestCase{"M1Drive0Map10", 0, 0, 0x10, DriveKind::kAtapi,
+                         Method1Request(0, 0xA1, 0xA0), 528},
+        SmartRequestCase{"M1Drive1Map20", 0, 1, 0x20, DriveKind::kAtapi,
+                         Method1Request(1, 0xA1, 0xB0), 528},
+        SmartRequestCase{"M1Drive0Map20", 0, 0, 0x20, DriveKind::kAta,
+                         Method1Request(0, 0xEC, 0xA0), 528},
+        SmartRequestCase{"M1Drive3Map80", 0, 3, 0x80, DriveKind::kAtapi,
+                         Method1Request(3, 0xA1, 0xB0), 528},
+        SmartRequestCase{"M1Drive2Map10", 0, 2, 0x10, DriveKind::kAta,
+                         Method1Request(2, 0xEC, 0xA0), 528},
+        SmartRequestCase{"M1Drive5MapF0", 0, 5, 0xF0, DriveKind::kAta,
+                         Method1Request(5, 0xEC, 0xB0), 528},
+        SmartRequestCase{"M1Drive0Map04", 0, 0, 0x04, DriveKind::kAta,
+                         Method1Request(0, 0xEC, 0xA0), 528},
+        SmartRequestCase{"M1Drive15MapFF", 0, 15, 0xFF, DriveKind::kAta,
+                         Method1Request(15, 0xEC, 0xB0), 528},
+        SmartRequestCase{"M4Drive0Map10", 1, 0, 0x10, DriveKind::kAta, Method4Request(), 545},
+        SmartRequestCase{"M4Drive3Map01", 1, 3, 0x01, DriveKind::kAta, Method4Request(), 545},
+        SmartRequestCase{"M4Drive15Map00", 1, 15, 0x00, DriveKind::kAta, Method4Request(), 545}),
     [](const testing::TestParamInfo<SmartRequestCase>& row) { return row.param.name; });
 
-TEST(SmartIdentify1, NoRequestWithoutADeviceMap) {
+// Method 1 needs a device map; method 4 only a version answer.
+TEST(SmartMethods, SendIdentifyOnlyAfterTheVersionRequestAllows) {
   struct Row {
     const char* name;
+    int method;  // index in kSmartMethods
     std::uint8_t map;
     bool smart;
+    bool identifySent;
   };
-  for (const Row& row : {Row{"MapZero", 0x00, true}, Row{"VersionFails", 0x01, false}}) {
+  const Row rows[] = {{"Method1MapZero", 0, 0x00, true, false},
+                      {"Method1VersionFails", 0, 0x01, false, false},
+                      {"Method4MapZero", 1, 0x00, true, true},
+                      {"Method4VersionFails", 1, 0x01, false, false}};
+  for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     SimMachine machine;
     machine.devices.physicalDrives[4] = MakeAtaDrive("S", "M", row.map);
     machine.devices.physicalDrives[4].smart = row.smart;
     HardDriveInfo info(machine.platform);
-    EXPECT_EQ(info.ReadPhysicalDriveWithSmart(), 0);
-    EXPECT_TRUE(machine.devices.RequestsWithCode(kSmartRcvDriveData).empty());
+    EXPECT_EQ((info.*kSmartMethods[row.method].method)(), row.identifySent ? 1 : 0);
+    EXPECT_EQ(machine.devices.RequestsWithCode(kSmartRcvDriveData).size(),
+              row.identifySent ? 1u : 0u);
     const auto version = machine.devices.RequestsWithCode(kSmartGetVersion);
     ASSERT_EQ(version.size(), 1u);
     EXPECT_EQ(version[0].inSize, 0u);
     EXPECT_TRUE(version[0].input.empty());
     EXPECT_EQ(version[0].outSize, 24u);
     EXPECT_EQ(machine.devices.closes.size(), 1u);
-    EXPECT_EQ(machine.devices.OpenHandleCount(), 0u);
   }
 }
-
-TEST(SmartDirect4, SendsOnlyTheCommandByteWhateverTheMap) {
-  for (int drive : {0, 3, 15}) {
-    for (std::uint8_t map : {0x00, 0x10}) {
-      SCOPED_TRACE(testing::Message() << "drive " << drive << " map " << int{map});
-      SimMachine machine;
-      machine.devices.physicalDrives[drive] = MakeAtaDrive("S", "M", map);
-      HardDriveInfo info(machine.platform);
-      EXPECT_EQ(info.ReadSmartDirect(), 1);
-      const auto identify = machine.devices.RequestsWithCode(kSmartRcvDriveData);
-      ASSERT_EQ(identify.size(), 1u);
-      Bytes expected(33, 0);
-      expected[10] = 0xEC;
-      EXPECT_EQ(identify[0].input, expected);
-      EXPECT_EQ(identify[0].inSize, 33u);
-      EXPECT_EQ(identify[0].outSize, 545u);
-      EXPECT_TRUE(identify[0].sameBuffer);
-      EXPECT_EQ(info.identifyBlocks.size(), 1u);
-    }
-  }
-}
-
-TEST(SmartDirect4, VersionFailingSendsNothingMore) {
-  SimMachine machine;
-  machine.devices.physicalDrives[2] = MakeAtaDrive("S", "M");
-  machine.devices.physicalDrives[2].smart = false;
-  HardDriveInfo info(machine.platform);
-  EXPECT_EQ(info.ReadSmartDirect(), 0);
-  std::vector<std::string> expected;
-  for (int drive = 0; drive < 16; ++drive) {
-    expected.push_back("CreateFileA " + DrivePath(drive));
-    if (drive == 2) expected.insert(expected.end(), {"DeviceIoControl 0x74080", "CloseHandle"});
-  }
-  EXPECT_EQ(machine.devices.calls, expected);
-}
-
-using SmartMethod = std::int32_t (HardDriveInfo::*)();
-struct SmartMethodRow {
-  const char* name;
-  SmartMethod method;
-};
-const SmartMethodRow kSmartMethods[] = {{"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart},
-                                        {"Method4", &HardDriveInfo::ReadSmartDirect}};
 
 TEST(SmartMethods, HandOverAZeroBlockAndDuplicatesStillCount) {
   for (const SmartMethodRow& row : kSmartMethods) {
@@ -150,24 +141,6 @@ TEST(SmartMethods, HandOverAZeroBlockAndDuplicatesStillCount) {
     EXPECT_EQ((info.*row.method)(), 1);
     ASSERT_EQ(info.identifyBlocks.size(), 1u);
     EXPECT_EQ(info.identifyBlocks[0], IdentifyBlock{});
-  }
-}
-
-TEST(SmartMethods, BlocksEnterInDriveOrderAfterThoseHeld) {
-  for (const SmartMethodRow& row : kSmartMethods) {
-    SCOPED_TRACE(row.name);
-    SimMachine machine;
-    for (int drive : {9, 2, 0})
-      machine.devices.physicalDrives[drive] = MakeAtaDrive("SER" + std::to_string(drive), "M");
-    HardDriveInfo info(machine.platform);
-    const IdentifyBlock earlier = MakeIdentifyBlock("EARLIER", "M");
-    info.AddIdentifyBlock(earlier.data());
-    EXPECT_EQ((info.*row.method)(), 1);
-    ASSERT_EQ(info.identifyBlocks.size(), 4u);
-    EXPECT_EQ(info.identifyBlocks[0], earlier);
-    EXPECT_EQ(info.identifyBlocks[1], machine.devices.physicalDrives[0].identify);
-    EXPECT_EQ(info.identifyBlocks[2], machine.devices.physicalDrives[2].identify);
-    EXPECT_EQ(info.identifyBlocks[3], machine.devices.physicalDrives[9].identify);
   }
 }
 

@@ -21,6 +21,8 @@ struct DecodeCase {
   std::string expected;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 class DecodeHexSerialTable : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeHexSerialTable, Decodes) {
@@ -32,16 +34,14 @@ TEST_P(DecodeHexSerialTable, Decodes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeHexSerialTable,
-    testing::Values(DecodeCase{"Empty", "", ""},
-                    DecodeCase{"NoDigitsAtAll", "ZZZZ", ""},
+    testing::Values(DecodeCase{"Empty", "", ""}, DecodeCase{"NoDigitsAtAll", "ZZZZ", ""},
                     DecodeCase{"UppercaseCountsAsZero", "3A31", "10"},
                     DecodeCase{"NonDigitCountsAsZero", "g1", "\x01"},
                     DecodeCase{"PairsSwappedInEachGroup", "3132", "21"},
                     DecodeCase{"Blanks", "20202020", "    "},
                     DecodeCase{"ZeroPairsVanish", "0000", ""},
                     DecodeCase{"ThreeCharacters", "313", "01"},
-                    DecodeCase{"TwoCharacters", "31", "1"},
-                    DecodeCase{"HighByte", "ff", "\xFF"},
+                    DecodeCase{"TwoCharacters", "31", "1"}, DecodeCase{"HighByte", "ff", "\xFF"},
                     DecodeCase{"TwoGroups", "3231343300", "1234"},
                     DecodeCase{"ZeroInsideAGroup", "00413042", "AB0"}),
     [](const testing::TestParamInfo<DecodeCase>& row) { return row.param.name; });
@@ -72,7 +72,10 @@ TEST(StorageDescriptor3, SendsBothQueriesAndReadsTheErrorOfEachFailure) {
       {"BothAnswer", true, true, {open, query, media, "CloseHandle"}},
       {"DescriptorFails", false, true, {open, query, "GetLastError", media, "CloseHandle"}},
       {"MediaFails", true, false, {open, query, media, "GetLastError", "CloseHandle"}},
-      {"BothFail", false, false, {open, query, "GetLastError", media, "GetLastError", "CloseHandle"}},
+      {"BothFail",
+       false,
+       false,
+       {open, query, "GetLastError", media, "GetLastError", "CloseHandle"}},
   };
   for (const StorageAnswerCase& c : cases) {
     SCOPED_TRACE(c.name);

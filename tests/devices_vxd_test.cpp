@@ -22,6 +22,8 @@ struct VxdAnswerCase {
   std::vector<int> expectedDrives;  // blocks expected in the list, in order
 };
 
+void PrintTo(const VxdAnswerCase& c, std::ostream* os) { *os << c.name; }
+
 class VxdAnswerLayout : public testing::TestWithParam<VxdAnswerCase> {};
 
 TEST_P(VxdAnswerLayout, TakesTheBlocksOfPresentDrivesOnPresentControllers) {
@@ -45,26 +47,26 @@ INSTANTIATE_TEST_SUITE_P(
         VxdAnswerCase{"DrivesWithoutControllers", {0, 0, 0, 0}, {1, 1, 1, 1, 1, 1, 1, 1}, {}},
         VxdAnswerCase{"ControllersWithoutDrives", {1, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 0, 0}, {}},
         VxdAnswerCase{"Drive3OnAbsentController1", {1, 0, 1, 0}, {0, 0, 0, 1, 0, 0, 0, 0}, {}},
-        VxdAnswerCase{"MasterAndSlaveOfController0", {1, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 0, 0},
-                      {0, 1}},
+        VxdAnswerCase{
+            "MasterAndSlaveOfController0", {1, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 0, 0}, {0, 1}},
         VxdAnswerCase{"FlagsOf0xFF", {0, 0xFF, 0, 0}, {0, 0, 0xFF, 0, 0, 0, 0, 0}, {2}},
         VxdAnswerCase{"LastDriveOnly", {0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1}, {7}},
-        VxdAnswerCase{"AllEight", {1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1},
-                      {0, 1, 2, 3, 4, 5, 6, 7}}),
+        VxdAnswerCase{
+            "AllEight", {1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1}, {0, 1, 2, 3, 4, 5, 6, 7}}),
     [](const testing::TestParamInfo<VxdAnswerCase>& row) { return row.param.name; });
 
 TEST(LegacyVxd5, OneExchangeUnderTheRealtimeClass) {
   SimMachine machine;
   machine.devices.priorityClass = 0x40;  // idle before the call: not brought back
-  machine.devices.vxdAnswer = MakeVxdAnswer({1, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0},
-                                            {{0, DriveBlock(0)}});
+  machine.devices.vxdAnswer =
+      MakeVxdAnswer({1, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, {{0, DriveBlock(0)}});
   HardDriveInfo info(machine.platform);
   EXPECT_EQ(info.ReadLegacyVxdIdentify(), 1);
 
-  EXPECT_EQ(machine.devices.calls,
-            (std::vector<std::string>{"SetPriorityClass 0x100", "CreateFileA " + kVxdPath,
-                                      "DeviceIoControl 0x1", "CloseHandle",
-                                      "SetPriorityClass 0x20"}));
+  EXPECT_EQ(
+      machine.devices.calls,
+      (std::vector<std::string>{"SetPriorityClass 0x100", "CreateFileA " + kVxdPath,
+                                "DeviceIoControl 0x1", "CloseHandle", "SetPriorityClass 0x20"}));
   ASSERT_EQ(machine.devices.opens.size(), 1u);
   const OpenRecord& open = machine.devices.opens[0];
   EXPECT_EQ(open.access, 0u);

@@ -13,7 +13,7 @@
 namespace hdsn::layout {
 namespace {
 
-#define HDSN_SAME_FIELD(type, field)                                          \
+#define HDSN_SAME_FIELD(type, field)                                                         \
   static_assert(offsetof(::type, field) == type::field.offset, #type "::" #field " offset"); \
   static_assert(sizeof(::type::field) == type::field.width, #type "::" #field " width")
 

@@ -180,8 +180,14 @@ int SimDevices::DeviceIoControl(DeviceHandle device, std::uint32_t ioControlCode
                                 std::uint32_t outBufferSize, std::uint32_t* bytesReturned) {
   calls.push_back("DeviceIoControl " + Hex(ioControlCode));
   ++deviceCalls;
-  RequestRecord record{device, "", ioControlCode, {}, inBufferSize, outBufferSize,
-                       inBuffer != nullptr && inBuffer == outBuffer, 0};
+  RequestRecord record{device,
+                       "",
+                       ioControlCode,
+                       {},
+                       inBufferSize,
+                       outBufferSize,
+                       inBuffer != nullptr && inBuffer == outBuffer,
+                       0};
   // Reading the whole stated input also proves it lies inside the caller's buffer.
   if (inBuffer != nullptr) {
     const auto* in = static_cast<const std::uint8_t*>(inBuffer);
@@ -284,8 +290,7 @@ int SimDevices::AnswerDrive(SimPhysicalDrive& drive, const OpenDevice& device, s
 }
 
 int SimDevices::AnswerPort(SimScsiPort& port, std::uint32_t code, const Bytes& input,
-                           std::uint8_t* out, std::uint32_t outSize,
-                           std::uint32_t* bytesReturned) {
+                           std::uint8_t* out, std::uint32_t outSize, std::uint32_t* bytesReturned) {
   using Buffer = MiniportIdentifyBuffer;
   if (code != kIoctlScsiMiniport) return Fail(kErrorInvalidFunction);
   if (input.size() < Buffer::kInputSize) return Fail(kErrorInvalidParameter);

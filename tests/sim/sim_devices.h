@@ -102,7 +102,7 @@ class SimDevices final : public DeviceIoInterface {
   int vxdResult = 1;
 
   // Faults.
-  std::set<std::string> failOpenPaths;         // every open of these paths fails
+  std::set<std::string> failOpenPaths;          // every open of these paths fails
   std::map<std::string, int> refuseFirstOpens;  // the first n opens of a path fail
   std::set<std::uint32_t> failCodes;            // every request with this code fails
   std::set<std::pair<std::string, std::uint32_t>> failPathCodes;
@@ -151,8 +151,8 @@ class SimDevices final : public DeviceIoInterface {
     std::uint32_t access;
   };
   int Fail(std::uint32_t error);
-  int Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
-             std::uint8_t* out, std::uint32_t outSize, std::uint32_t* bytesReturned);
+  int Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input, std::uint8_t* out,
+             std::uint32_t outSize, std::uint32_t* bytesReturned);
   int AnswerDrive(SimPhysicalDrive& drive, const OpenDevice& device, std::uint32_t code,
                   const Bytes& input, std::uint8_t* out, std::uint32_t outSize,
                   std::uint32_t* bytesReturned);
