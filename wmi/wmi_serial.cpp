@@ -177,7 +177,14 @@ void QueryWmiSerial(WmiInterface& wmi, TextInterface& text, char* result, std::i
       kRpcCAuthnLevelCall, kRpcCImpLevelImpersonate, /*authInfo=*/nullptr, kEoacNone);
   if (Failed(blanket)) return;
 
-  QueryChain(Connection{wmi, text, services}, result, size);
+  try {
+    QueryChain(Connection{wmi, text, services}, result, size);
+  } catch (const ComError& error) {
+    // A query text the code page could not convert ends the method like a
+    // refused query, everything released on the way out. Memory exhaustion
+    // is not this method's to handle and goes on up.
+    if (error.Error() == kEOutOfMemory) throw;
+  }
 }
 
 }  // namespace hdsn

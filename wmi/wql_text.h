@@ -13,7 +13,8 @@ namespace hdsn {
 class TextInterface;
 
 // Raised when a COM string cannot be allocated (E_OUTOFMEMORY) or a code-page
-// conversion fails (the system error in HRESULT form). Nothing catches it.
+// conversion fails (the system error in HRESULT form). The query chain ends
+// on a failed conversion; nothing catches the out-of-memory case.
 class ComError : public std::exception {
  public:
   explicit ComError(HResult status) : status_(status) {}

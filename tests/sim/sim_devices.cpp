@@ -158,7 +158,8 @@ DeviceHandle SimDevices::CreateFileA(const char* fileName, std::uint32_t desired
   int& refusals = refuseFirstOpens[path];
   const bool refused = refusals > 0;
   if (refused) --refusals;
-  if (deviceCalls == failCallNumber || failOpenPaths.count(path) != 0 || refused || !exists) {
+  if (Fails("CreateFileA") || deviceCalls == failCallNumber || failOpenPaths.count(path) != 0 ||
+      refused || !exists) {
     Fail(kErrorFileNotFound);
     return kInvalidHandleValue;
   }
@@ -201,7 +202,8 @@ int SimDevices::DeviceIoControl(DeviceHandle device, std::uint32_t ioControlCode
   if (open == openHandles_.end()) {
     ++badHandleUses;
     result = Fail(kErrorInvalidHandle);
-  } else if (deviceCalls == failCallNumber || failCodes.count(ioControlCode) != 0 ||
+  } else if (Fails("DeviceIoControl") || deviceCalls == failCallNumber ||
+             failCodes.count(ioControlCode) != 0 ||
              failPathCodes.count({open->second.path, ioControlCode}) != 0) {
     result = Fail(kErrorGenFailure);
   } else if (auto override = answerOverrides.find(ioControlCode);
@@ -351,6 +353,7 @@ int SimDevices::SetPriorityClass(DeviceHandle process, std::uint32_t newClass) {
     ++badHandleUses;
     return Fail(kErrorInvalidHandle);
   }
+  if (Fails("SetPriorityClass")) return Fail(kErrorAccessDenied);
   priorityClass = newClass;
   return 1;
 }

@@ -15,6 +15,7 @@
 
 #include "app/hard_drive_info.h"
 #include "devices/device_io.h"
+#include "sim/fault_plan.h"
 
 namespace hdsn::sim {
 
@@ -82,7 +83,7 @@ struct RequestRecord {
   int result;
 };
 
-class SimDevices final : public DeviceIoInterface {
+class SimDevices final : public DeviceIoInterface, public Faultable {
  public:
   static constexpr DeviceHandle kCurrentProcess = -1;
   static constexpr std::uint32_t kErrorFileNotFound = 2;

@@ -19,7 +19,10 @@ struct SimMachine {
   SimWmi wmi;
   const Platform platform{system, console, text, devices, wmi};
 
-  SimMachine() = default;
+  // The count of failing calls, shared by every part of the machine.
+  FaultPlan faults;
+
+  SimMachine();
   SimMachine(const SimMachine&) = delete;
   SimMachine& operator=(const SimMachine&) = delete;
 

@@ -11,7 +11,7 @@ constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 
 std::uint32_t SimSystem::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
-  if (failWindowsDirectory) return 0;
+  if (Fails("GetWindowsDirectoryA") || failWindowsDirectory) return 0;
   if (windowsDirectory.size() + 1 > size) return static_cast<std::uint32_t>(windowsDirectory.size() + 1);
   std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
   return static_cast<std::uint32_t>(windowsDirectory.size());
@@ -25,7 +25,7 @@ int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameB
                                      std::uint32_t fileSystemNameSize) {
   volumeQueries.emplace_back(rootPathName);
   auto volume = volumeSerials.find(rootPathName);
-  if (volume == volumeSerials.end()) return 0;
+  if (Fails("GetVolumeInformationA") || volume == volumeSerials.end()) return 0;
   // Fill the outputs the way Windows does, to their stated sizes.
   std::snprintf(volumeNameBuffer, volumeNameSize, "%s", "SYSTEM");
   std::snprintf(fileSystemNameBuffer, fileSystemNameSize, "%s", "NTFS");
@@ -38,7 +38,8 @@ int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameB
 int SimSystem::GetVersionExA(OsVersionInfoA* versionInformation) {
   ++getVersionCalls;
   lastVersionInfoSize = LoadLe32(versionInformation->bytes);
-  if (failGetVersion || lastVersionInfoSize != OsVersionInfoA::kSize) return 0;
+  if (Fails("GetVersionExA") || failGetVersion || lastVersionInfoSize != OsVersionInfoA::kSize)
+    return 0;
   StoreLe32(versionInformation->bytes + 4, platformId == 2 ? 5 : 4);  // major version
   StoreLe32(versionInformation->bytes + OsVersionInfoA::kPlatformIdOffset, platformId);
   return 1;
@@ -65,7 +66,8 @@ int SimConsole::GetChar() {
 
 bool SimText::ConversionFails() {
   ++conversions;
-  if (failConversionsAfter >= 0 && conversions > failConversionsAfter) {
+  if (Fails("code page conversion") ||
+      (failConversionsAfter >= 0 && conversions > failConversionsAfter)) {
     lastError = kErrorInvalidParameter;
     return true;
   }

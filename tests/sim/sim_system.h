@@ -9,10 +9,11 @@
 
 #include "app/system_interface.h"
 #include "platform/text_interface.h"
+#include "sim/fault_plan.h"
 
 namespace hdsn::sim {
 
-class SimSystem final : public SystemInterface {
+class SimSystem final : public SystemInterface, public Faultable {
  public:
   // What GetWindowsDirectoryA writes; with failWindowsDirectory it writes
   // nothing and returns 0.
@@ -54,7 +55,7 @@ class SimConsole final : public ConsoleInterface {
 // Conversions behave as Windows': -1 lengths take the terminator along, a
 // size of 0 asks for the size needed, and a buffer too small is filled up to
 // its size and the call fails with ERROR_INSUFFICIENT_BUFFER.
-class SimText final : public TextInterface {
+class SimText final : public TextInterface, public Faultable {
  public:
   std::set<unsigned char> leadBytes;
   std::uint32_t lastError = 0;

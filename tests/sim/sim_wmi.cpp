@@ -239,6 +239,7 @@ std::optional<HResult> SimWmi::Enter(const std::string& call, const std::string&
   auto result = results.find({operation, occurrence});
   if (result != results.end()) return result->second;
   if (failCallNumber == static_cast<int>(calls.size())) return failCallStatus;
+  if (Fails(operation.c_str())) return operation == "SysAllocStringLen" ? kEOutOfMemory : kEFail;
   return std::nullopt;
 }
 

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "sim/fault_plan.h"
 #include "wmi/wmi_interface.h"
 
 namespace hdsn::sim {
@@ -39,7 +40,7 @@ std::string PartitionPath(int disk, int partition);
 std::string LogicalDiskPath(const std::string& deviceId);
 std::string PhysicalMediaPath(int disk);
 
-class SimWmi final : public WmiInterface {
+class SimWmi final : public WmiInterface, public Faultable {
  public:
   SimWmi();
   ~SimWmi() override;
