@@ -11,8 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace hdsn;
   if (size < 2) return 0;
-  const int first = static_cast<std::int8_t>(data[0]) * 3;
-  const int last = static_cast<std::int8_t>(data[1]) * 3;
+  // Word ranges from -16 to 271, reaching past both ends of the block.
+  const int first = data[0] - 16;
+  const int last = data[1] + 16;
   // Exactly 512 bytes on the heap, so that any read past them is caught.
   std::vector<std::uint8_t> block(kIdentifyBlockSize, 0);
   std::memcpy(block.data(), data + 2, std::min(size - 2, kIdentifyBlockSize));

@@ -229,7 +229,7 @@ int SimDevices::Answer(const OpenDevice& device, std::uint32_t code, const Bytes
     if (code != kVxdIdentifyCode) return Fail(kErrorInvalidFunction);
     // The VxD fills its whole result, whatever size it was told.
     const std::size_t count = std::min(vxdAnswer->size(), VxdIdentifyResult::kSize);
-    std::memcpy(out, vxdAnswer->data(), count);
+    if (count > 0) std::memcpy(out, vxdAnswer->data(), count);
     if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(count);
     return vxdResult != 0 ? vxdResult : Fail(kErrorGenFailure);
   }
@@ -245,7 +245,7 @@ int SimDevices::AnswerDrive(SimPhysicalDrive& drive, const OpenDevice& device, s
                             std::uint32_t* bytesReturned) {
   if (!HasAccessFor(code, device.access)) return Fail(kErrorAccessDenied);
   auto answer = [&](const std::uint8_t* bytes, std::size_t count) {
-    std::memcpy(out, bytes, count);
+    if (count > 0) std::memcpy(out, bytes, count);
     if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(count);
     return 1;
   };

@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets: real-looking IDENTIFY blocks,
+storage descriptor and VxD answers, object paths and serial number texts.
+Run from anywhere; the seeds land in tests/fuzz/corpus/<target>/."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def ata_text(text, words):
+    """Text in ATA order: blank-padded, the first character of each word in its high byte."""
+    raw = text.encode('latin-1').ljust(2 * words, b' ')[:2 * words]
+    return b''.join(raw[i + 1:i + 2] + raw[i:i + 1] for i in range(0, len(raw), 2))
+
+
+def identify_block(serial, model, atapi=False):
+    block = bytearray(512)
+    block[0:2] = struct.pack('<H', 0x85C0 if atapi else 0x0040)
+    block[20:40] = ata_text(serial, 10)
+    block[46:54] = ata_text('1.0', 4)
+    block[54:94] = ata_text(model, 20)
+    return bytes(block)
+
+
+def storage_descriptor(offset, text):
+    answer = bytearray(max(36, offset + len(text)))
+    struct.pack_into('<III', answer, 0, 36, len(answer), 0)
+    struct.pack_into('<I', answer, 24, offset)
+    answer[offset:offset + len(text)] = text
+    return bytes(answer)
+
+
+def media_serial(text):
+    return struct.pack('<III', 16 + len(text) + 1, len(text) + 1, 0) + b'\0' * 4 + text + b'\0'
+
+
+def vxd_answer(controllers, drives, blocks):
+    answer = bytearray(4108)
+    answer[0:4] = bytes(controllers)
+    answer[4:12] = bytes(drives)
+    for drive, block in blocks.items():
+        answer[12 + 512 * drive:12 + 512 * (drive + 1)] = block
+    return bytes(answer)
+
+
+def utf16(text):
+    return text.encode('utf-16-le')
+
+
+DISK = identify_block('WD-WCAV12345678', 'WDC WD5000AAKS-00V1A0')
+CDROM = identify_block('', 'HL-DT-ST DVD-RAM GH22NS50', atapi=True)
+PATH_DRIVE = r'\\HOST\ROOT\CIMV2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0"'
+PATH_PARTITION = r'\\HOST\ROOT\CIMV2:Win32_DiskPartition.DeviceID="Disk #0, Partition #0"'
+PATH_LOGICAL = r'\\HOST\ROOT\CIMV2:Win32_LogicalDisk.DeviceID="C:"'
+
+SEEDS = {
+    'fuzz_identify_text': {
+        'ata_disk': bytes([26, 3]) + DISK,
+        'atapi_no_serial': bytes([26, 3]) + CDROM,
+        'blank_serial': bytes([26, 3]) + identify_block('', 'DISK'),
+        'whole_block': bytes([16, 239]) + DISK,
+    },
+    'fuzz_identify_blocks': {
+        'repeats': bytes([1, 20, 0, 5, 1, 20, 0, 5, 2, 0, 1, 7, 1, 20, 0, 5]),
+    },
+    'fuzz_trim_serial': {
+        'padded': b'\0  WD-WCAV12345678\t \r\n',
+        'double_byte': b'\1 AB\x81 ',
+    },
+    'fuzz_decode_hex_serial': {
+        'swapped_pair': b'3132',
+        'blanks': b'20202020',
+        'uppercase': b'3A31',
+        'short_group': b'313',
+        'serial': b'2020202057442d5743415631323334353637380000',
+    },
+    'fuzz_storage_answers': {
+        'serial_text': struct.pack('<H', 80) + storage_descriptor(64, b'2020574431323334') +
+                       media_serial(b'MEDIA-SERIAL'),
+        'offset_zero': struct.pack('<H', 36) + storage_descriptor(0, b''),
+        'offset_at_end': struct.pack('<H', 36) + storage_descriptor(0, b'')[:24] +
+                         struct.pack('<I', 9999) + b'\0' * 8,
+    },
+    'fuzz_vxd_answer': {
+        'master_and_slave': b'\1' + vxd_answer([1, 0, 0, 0], [1, 1, 0, 0, 0, 0, 0, 0],
+                                              {0: DISK, 1: identify_block('SLAVE-01', 'DISK')}),
+        'controller_missing': b'\0' + vxd_answer([0, 0, 0xFF, 0], [0, 0, 0, 1, 0, 0, 0, 0],
+                                                {3: DISK}),
+    },
+    'fuzz_wql_escape': {
+        'disk_drive_path': bytes([254]) + PATH_DRIVE.encode(),
+        'partition_path': bytes([254]) + PATH_PARTITION.encode(),
+        'quote_after_backslash': bytes([10]) + b'x\\y"z\\"',
+    },
+    'fuzz_wmi_property_text': {
+        'serial': struct.pack('<H', 2047) + utf16('  WD-WCAV12345678 '),
+        'logical_disk_path': struct.pack('<H', 254) + utf16(PATH_LOGICAL),
+        'wide_characters': struct.pack('<H', 8) + utf16(' \u00e9\u4e2d\u0001 '),
+    },
+}
+
+for target, seeds in SEEDS.items():
+    folder = os.path.join(HERE, 'corpus', target)
+    os.makedirs(folder, exist_ok=True)
+    for name, data in seeds.items():
+        with open(os.path.join(folder, name), 'wb') as seed:
+            seed.write(data)
