@@ -49,4 +49,15 @@ bool FormatDevicePath(TextInterface& text, const char16_t* wideTemplate, int ind
   return written > 0;
 }
 
+DeviceHandleOwner OpenIndexedDevice(DeviceIoInterface& devices, TextInterface& text,
+                                    const char16_t* wideTemplate, int index,
+                                    std::uint32_t desiredAccess, std::uint32_t shareMode) {
+  char path[kDevicePathSize];
+  if (!FormatDevicePath(text, wideTemplate, index, path))
+    return DeviceHandleOwner(devices, kInvalidHandleValue);
+  return DeviceHandleOwner(devices,
+                           devices.CreateFileA(path, desiredAccess, shareMode, kOpenExisting,
+                                               /*flagsAndAttributes=*/0));
+}
+
 }  // namespace hdsn

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+#include "devices/device_handle.h"
 
 namespace hdsn {
 
@@ -18,5 +21,12 @@ inline constexpr std::size_t kDevicePathSize = 64;
 // that index.
 bool FormatDevicePath(TextInterface& text, const char16_t* wideTemplate, int index,
                       char (&path)[kDevicePathSize]);
+
+// Opens the device that the template and index name, as an existing file with
+// no flags. The owner holds no handle when the path could not be formed or
+// the device not opened: that index is skipped.
+DeviceHandleOwner OpenIndexedDevice(DeviceIoInterface& devices, TextInterface& text,
+                                    const char16_t* wideTemplate, int index,
+                                    std::uint32_t desiredAccess, std::uint32_t shareMode);
 
 }  // namespace hdsn

@@ -24,12 +24,9 @@ std::int32_t HardDriveInfo::ReadPhysicalDriveWithSmart() {
   DeviceIoInterface& devices = platform_.devices;
   std::int32_t result = 0;
   for (int drive = 0; drive < kPhysicalDrives; ++drive) {
-    char path[kDevicePathSize];
-    if (!FormatDevicePath(platform_.text, kPhysicalDriveTemplate, drive, path)) continue;
-    DeviceHandleOwner device(devices,
-                             devices.CreateFileA(path, kGenericRead | kGenericWrite,
-                                                 kFileShareRead | kFileShareWrite, kOpenExisting,
-                                                 /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device =
+        OpenIndexedDevice(devices, platform_.text, kPhysicalDriveTemplate, drive,
+                          kGenericRead | kGenericWrite, kFileShareRead | kFileShareWrite);
     if (!device.valid()) continue;
 
     std::uint8_t version[GETVERSIONINPARAMS::kSize] = {};

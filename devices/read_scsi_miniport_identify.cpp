@@ -25,12 +25,9 @@ std::int32_t HardDriveInfo::ReadScsiMiniportIdentify() {
   DeviceIoInterface& devices = platform_.devices;
   std::int32_t result = 0;
   for (int port = 0; port < kScsiPorts; ++port) {
-    char path[kDevicePathSize];
-    if (!FormatDevicePath(platform_.text, kScsiPortTemplate, port, path)) continue;
-    DeviceHandleOwner device(devices,
-                             devices.CreateFileA(path, kGenericRead | kGenericWrite,
-                                                 kFileShareRead | kFileShareWrite, kOpenExisting,
-                                                 /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device =
+        OpenIndexedDevice(devices, platform_.text, kScsiPortTemplate, port,
+                          kGenericRead | kGenericWrite, kFileShareRead | kFileShareWrite);
     if (!device.valid()) continue;
 
     for (int target = 0; target < kTargetsPerPort; ++target) {

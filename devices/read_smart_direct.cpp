@@ -26,12 +26,9 @@ std::int32_t HardDriveInfo::ReadSmartDirect() {
   DeviceIoInterface& devices = platform_.devices;
   std::int32_t result = 0;
   for (int drive = 0; drive < kPhysicalDrives; ++drive) {
-    char path[kDevicePathSize];
-    if (!FormatDevicePath(platform_.text, kPhysicalDriveTemplate, drive, path)) continue;
-    DeviceHandleOwner device(
-        devices, devices.CreateFileA(path, kGenericRead | kGenericWrite,
-                                     kFileShareRead | kFileShareWrite | kFileShareDelete,
-                                     kOpenExisting, /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device = OpenIndexedDevice(
+        devices, platform_.text, kPhysicalDriveTemplate, drive, kGenericRead | kGenericWrite,
+        kFileShareRead | kFileShareWrite | kFileShareDelete);
     if (!device.valid()) continue;
 
     // Only whether the driver knows SMART matters here, not its device map.

@@ -56,14 +56,11 @@ std::int32_t HardDriveInfo::ReadStorageDescriptor() {
   using namespace layout;
   DeviceIoInterface& devices = platform_.devices;
   for (int drive = 0; drive < kPhysicalDrives; ++drive) {
-    char path[kDevicePathSize];
-    if (!FormatDevicePath(platform_.text, kPhysicalDriveTemplate, drive, path)) continue;
     // Storage queries need no access rights, so drives that refuse reading
     // and writing still answer them.
-    DeviceHandleOwner device(
-        devices, devices.CreateFileA(path, /*desiredAccess=*/0, kFileShareRead | kFileShareWrite,
-                                     kOpenExisting,
-                                     /*flagsAndAttributes=*/0));
+    DeviceHandleOwner device =
+        OpenIndexedDevice(devices, platform_.text, kPhysicalDriveTemplate, drive,
+                          /*desiredAccess=*/0, kFileShareRead | kFileShareWrite);
     if (!device.valid()) continue;
 
     // PropertyId StorageDeviceProperty and QueryType PropertyStandardQuery
