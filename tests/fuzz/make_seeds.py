@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets: real-looking IDENTIFY blocks,
 storage descriptor and VxD answers, object paths and serial number texts.
-Run from anywhere; the seeds land in tests/fuzz/corpus/<target>/."""
+Run from anywhere; the seeds land in tests/fuzz/corpus/<target>/.
+
+The whole-program target reads its machine through FuzzedDataProvider, which
+no hand-made bytes describe well: its seeds are the largest inputs of a
+merged (-merge=1) corpus from a campaign of that target."""
 import os
 import struct
 
