@@ -101,28 +101,6 @@ TEST(DeviceMethods, SkipAnIndexWhosePathCannotBeConverted) {
   }
 }
 
-// Every CreateFileA and DeviceIoControl in turn made to fail: each method
-// still closes what it opened and leaves the process in the normal class.
-TEST(DeviceMethods, ReleaseEverythingWhicheverCallFails) {
-  for (const MethodRow& row : kAllMethods) {
-    SimMachine reference;
-    Populate(reference);
-    HardDriveInfo referenceInfo(reference.platform);
-    EXPECT_EQ((referenceInfo.*row.method)(), row.method == kAllMethods[2].method ? 0 : 1);
-    const int calls = reference.devices.deviceCalls;
-    ASSERT_GT(calls, 1) << row.name;
-    for (int failing = 1; failing <= calls; ++failing) {
-      SCOPED_TRACE(testing::Message() << row.name << " call " << failing);
-      SimMachine machine;
-      Populate(machine);
-      machine.devices.failCallNumber = failing;
-      HardDriveInfo info(machine.platform);
-      (info.*row.method)();
-      ExpectEverythingReleased(machine);
-    }
-  }
-}
-
 // Garbage, short and zero answers to every request a method sends.
 TEST(DeviceMethods, StayInsideTheirBuffersWhateverTheDriversAnswer) {
   std::mt19937 random(20260101);
