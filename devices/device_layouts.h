@@ -1,7 +1,10 @@
 // Request and answer layouts of the disk drivers' control requests, as
-// offsets and widths in bytes. The platform declares these structures with
-// one-byte packing, so nothing here depends on a compiler's padding; the
-// Win32 build checks every value against the Windows headers.
+// offsets and widths in bytes. The platform declares the SMART structures
+// with one-byte packing; SRB_IO_CONTROL and the VxD answer have no gaps
+// either; the two storage property structures are naturally aligned and end
+// in tail padding, which their sizes below include. Nothing here depends on
+// this compiler's padding: the Win32 build checks every value against the
+// Windows headers.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Method 3: the storage class driver's device descriptor and media serial
 // number. Their texts are decoded but kept nowhere, and the method never
-// delivers a block.
+// delivers a block: the results cast to void below are dropped on purpose.
 #include <cstring>
 
 #include "app/hard_drive_info.h"
@@ -72,7 +72,7 @@ std::int32_t HardDriveInfo::ReadStorageDescriptor() {
                                 answer, kAnswerSize, &bytesReturned) != 0) {
       const std::uint32_t offset =
           LoadLe32(answer + STORAGE_DEVICE_DESCRIPTOR::SerialNumberOffset.offset);
-      DecodeHexSerial(AnswerText(answer, offset));
+      (void)DecodeHexSerial(AnswerText(answer, offset));
     } else {
       devices.GetLastError();
     }
@@ -81,8 +81,8 @@ std::int32_t HardDriveInfo::ReadStorageDescriptor() {
     if (devices.DeviceIoControl(device.get(), kIoctlStorageGetMediaSerialNumber,
                                 /*inBuffer=*/nullptr, /*inBufferSize=*/0, answer, kAnswerSize,
                                 &bytesReturned) != 0) {
-      AnswerText(answer,
-                 static_cast<std::uint32_t>(MEDIA_SERIAL_NUMBER_DATA::SerialNumberData.offset));
+      (void)AnswerText(
+          answer, static_cast<std::uint32_t>(MEDIA_SERIAL_NUMBER_DATA::SerialNumberData.offset));
     } else {
       devices.GetLastError();
     }

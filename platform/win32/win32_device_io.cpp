@@ -25,9 +25,9 @@ class Win32DeviceIo final : public DeviceIoInterface {
   int DeviceIoControl(DeviceHandle device, std::uint32_t ioControlCode, void* inBuffer,
                       std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,
                       std::uint32_t* bytesReturned) override {
+    OutParam<DWORD, std::uint32_t> returned(bytesReturned);
     return ::DeviceIoControl(ToHandle(device), ioControlCode, inBuffer, inBufferSize, outBuffer,
-                             outBufferSize, reinterpret_cast<DWORD*>(bytesReturned),
-                             /*lpOverlapped=*/nullptr);
+                             outBufferSize, returned.get(), /*lpOverlapped=*/nullptr);
   }
 
   int CloseHandle(DeviceHandle object) override { return ::CloseHandle(ToHandle(object)); }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/system_interface.h"
 #include "platform/win32/win32_platform.h"
@@ -27,10 +28,11 @@ class Win32System final : public SystemInterface {
                             std::uint32_t volumeNameSize, std::uint32_t* volumeSerialNumber,
                             std::uint32_t* maximumComponentLength, std::uint32_t* fileSystemFlags,
                             char* fileSystemNameBuffer, std::uint32_t fileSystemNameSize) override {
-    return ::GetVolumeInformationA(rootPathName, volumeNameBuffer, volumeNameSize,
-                                   reinterpret_cast<DWORD*>(volumeSerialNumber),
-                                   reinterpret_cast<DWORD*>(maximumComponentLength),
-                                   reinterpret_cast<DWORD*>(fileSystemFlags), fileSystemNameBuffer,
+    OutParam<DWORD, std::uint32_t> serial(volumeSerialNumber);
+    OutParam<DWORD, std::uint32_t> componentLength(maximumComponentLength);
+    OutParam<DWORD, std::uint32_t> flags(fileSystemFlags);
+    return ::GetVolumeInformationA(rootPathName, volumeNameBuffer, volumeNameSize, serial.get(),
+                                   componentLength.get(), flags.get(), fileSystemNameBuffer,
                                    fileSystemNameSize);
   }
 
@@ -38,7 +40,12 @@ class Win32System final : public SystemInterface {
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)  // deprecated, yet the only call that names the platform family
 #endif
-    return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(versionInformation->bytes));
+    // The neutral bytes are copied in (for dwOSVersionInfoSize) and out.
+    OSVERSIONINFOA info;
+    std::memcpy(&info, versionInformation->bytes, sizeof info);
+    const BOOL result = ::GetVersionExA(&info);
+    std::memcpy(versionInformation->bytes, &info, sizeof info);
+    return result;
   }
 };
 

@@ -113,14 +113,17 @@ class Win32Wmi final : public WmiInterface {
 
   HResult Next(WmiEnumerator* enumerator, std::int32_t timeout, std::uint32_t count,
                WmiClassObject** objects, std::uint32_t* returned) override {
+    OutParam<ULONG, std::uint32_t> returnedCount(returned);
     return ToCom(enumerator)->Next(timeout, count, reinterpret_cast<IWbemClassObject**>(objects),
-                                   reinterpret_cast<ULONG*>(returned));
+                                   returnedCount.get());
   }
 
   HResult Get(WmiClassObject* object, const char16_t* name, std::int32_t flags, WmiValue* value,
               std::int32_t* type, std::int32_t* flavor) override {
+    OutParam<CIMTYPE, std::int32_t> cimType(type);
+    OutParam<LONG, std::int32_t> flavorValue(flavor);
     return ToCom(object)->Get(reinterpret_cast<LPCWSTR>(name), flags, ToVariant(value),
-                              reinterpret_cast<CIMTYPE*>(type), reinterpret_cast<LONG*>(flavor));
+                              cimType.get(), flavorValue.get());
   }
 
   HResult VariantClear(WmiValue* value) override { return ::VariantClear(ToVariant(value)); }
