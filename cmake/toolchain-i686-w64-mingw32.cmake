@@ -10,5 +10,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# The 64-bit-only Wine on the build machines cannot start 32-bit programs,
-# so no emulator is set: the 32-bit image is inspected, not run.
+# The tests run the programs under Wine: Debian's wine command starts its
+# 32-bit loader (package wine32:i386) for them.
+find_program(HDSN_WINE_PROGRAM NAMES wine)
+if(HDSN_WINE_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${HDSN_WINE_PROGRAM})
+endif()

@@ -10,7 +10,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-find_program(WINE_PROGRAM NAMES wine64 wine)
-if(WINE_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
+# The 64-bit loader itself where Debian installs it, so that 64-bit
+# programs do not go through the 32-bit one.
+find_program(HDSN_WINE_PROGRAM NAMES wine64 wine PATHS /usr/lib/wine)
+if(HDSN_WINE_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${HDSN_WINE_PROGRAM})
 endif()
