@@ -1,14 +1,12 @@
 // What every device method owes the platform: the devices it opens and how,
 // one close per handle and the normal priority class on every path, and no
 // read or write outside its buffers whatever the drivers answer.
-#include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 
 #include "app/hard_drive_info.h"
 #include "devices/device_layouts.h"
-#include "sim/sim_machine.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
@@ -24,12 +22,18 @@ struct MethodRow {
   std::uint32_t share;
 };
 
+constexpr std::uint32_t kReadWrite = kGenericRead | kGenericWrite;
+constexpr std::uint32_t kShareReadWrite = kFileShareRead | kFileShareWrite;
+
 const MethodRow kIndexedMethods[] = {
-    {"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart, "\\\\.\\PhysicalDrive", "", 0xC0000000u,
-     3},
-    {"Method2", &HardDriveInfo::ReadScsiMiniportIdentify, "\\\\.\\Scsi", ":", 0xC0000000u, 3},
-    {"Method3", &HardDriveInfo::ReadStorageDescriptor, "\\\\.\\PhysicalDrive", "", 0, 3},
-    {"Method4", &HardDriveInfo::ReadSmartDirect, "\\\\.\\PhysicalDrive", "", 0xC0000000u, 7},
+    {"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart, "\\\\.\\PhysicalDrive", "", kReadWrite,
+     kShareReadWrite},
+    {"Method2", &HardDriveInfo::ReadScsiMiniportIdentify, "\\\\.\\Scsi", ":", kReadWrite,
+     kShareReadWrite},
+    {"Method3", &HardDriveInfo::ReadStorageDescriptor, "\\\\.\\PhysicalDrive", "", 0,
+     kShareReadWrite},
+    {"Method4", &HardDriveInfo::ReadSmartDirect, "\\\\.\\PhysicalDrive", "", kReadWrite,
+     kShareReadWrite | kFileShareDelete},
 };
 
 const MethodRow kAllMethods[] = {
@@ -57,16 +61,6 @@ void Populate(SimMachine& machine) {
                                              {3, MakeIdentifyBlock("VXD-3", "ATA DISK")}});
 }
 
-void ExpectEverythingReleased(const SimMachine& machine) {
-  const SimDevices& devices = machine.devices;
-  EXPECT_EQ(devices.OpenHandleCount(), 0u);
-  EXPECT_EQ(devices.badHandleUses, 0);
-  std::size_t opened = 0;
-  for (const OpenRecord& open : devices.opens) opened += open.handle != kInvalidHandleValue;
-  EXPECT_EQ(devices.closes.size(), opened);
-  EXPECT_EQ(devices.priorityClass, kNormalPriorityClass);
-}
-
 TEST(DeviceMethods, OpenEveryIndexWithTheirOwnArgumentsAndFindNothing) {
   for (const MethodRow& row : kIndexedMethods) {
     SCOPED_TRACE(row.name);
@@ -79,7 +73,7 @@ TEST(DeviceMethods, OpenEveryIndexWithTheirOwnArgumentsAndFindNothing) {
       EXPECT_EQ(open.path, row.pathPrefix + std::to_string(index) + row.pathSuffix);
       EXPECT_EQ(open.access, row.access);
       EXPECT_EQ(open.share, row.share);
-      EXPECT_EQ(open.disposition, 3u);
+      EXPECT_EQ(open.disposition, kOpenExisting);
       EXPECT_EQ(open.flags, 0u);
     }
     EXPECT_TRUE(machine.devices.requests.empty());
@@ -93,11 +87,12 @@ TEST(DeviceMethods, SkipAnIndexWhosePathCannotBeConverted) {
   for (const MethodRow& row : kIndexedMethods) {
     SCOPED_TRACE(row.name);
     SimMachine machine;
-    machine.text.failConversionsAfter = 3;
+    machine.faults.FailNth("WideCharToMultiByte", 3);
     HardDriveInfo info(machine.platform);
     EXPECT_EQ((info.*row.method)(), 0);
-    ASSERT_EQ(machine.devices.opens.size(), 3u);
-    EXPECT_EQ(machine.devices.opens[2].path, row.pathPrefix + std::string("2") + row.pathSuffix);
+    ASSERT_EQ(machine.devices.opens.size(), 15u);
+    EXPECT_EQ(machine.devices.opens[1].path, row.pathPrefix + std::string("1") + row.pathSuffix);
+    EXPECT_EQ(machine.devices.opens[2].path, row.pathPrefix + std::string("3") + row.pathSuffix);
   }
 }
 
@@ -116,23 +111,17 @@ TEST(DeviceMethods, StayInsideTheirBuffersWhateverTheDriversAnswer) {
                                {"Short", Bytes(3, 0xFF), 1},
                                {"Empty", Bytes{}, 1},
                                {"Zeros", Bytes(12000, 0), 1}};
-  const std::uint32_t codes[] = {layout::kSmartGetVersion,
-                                 layout::kSmartRcvDriveData,
-                                 layout::kIoctlScsiMiniport,
-                                 layout::kIoctlStorageQueryProperty,
-                                 layout::kIoctlStorageGetMediaSerialNumber,
-                                 layout::kVxdIdentifyCode};
   for (const MethodRow& row : kAllMethods) {
     for (const AnswerRow& answer : answers) {
       SCOPED_TRACE(testing::Message() << row.name << " " << answer.name);
       SimMachine machine;
       Populate(machine);
-      for (std::uint32_t code : codes)
+      for (std::uint32_t code : kDriverRequestCodes)
         machine.devices.answerOverrides[code] = {answer.bytes, answer.result};
       HardDriveInfo info(machine.platform);
       const std::int32_t result = (info.*row.method)();
       EXPECT_TRUE(result == 0 || result == 1);
-      ExpectEverythingReleased(machine);
+      EXPECT_TRUE(NothingLeftBehind(machine));
       EXPECT_TRUE(machine.console.output.empty());
     }
   }

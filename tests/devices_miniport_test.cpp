@@ -1,6 +1,4 @@
 // Method 2: IDENTIFY DEVICE through the SCSI ports' miniport request.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -8,23 +6,29 @@
 #include "app/hard_drive_info.h"
 #include "devices/byte_order.h"
 #include "devices/device_layouts.h"
-#include "sim/sim_machine.h"
+#include "sim/call_log.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
 
-using layout::kIoctlScsiMiniport;
+using namespace layout;
+using Buffer = MiniportIdentifyBuffer;
 
-// The 60 bytes a port should receive for a target.
+// The request a port should receive for a target: the header, then
+// SENDCMDINPARAMS without its bBuffer byte.
 Bytes MiniportRequest(int target) {
-  Bytes request(60, 0);
-  StoreLe32(request.data(), 28);
-  std::memcpy(request.data() + 4, "SCSIDISK", 8);
-  StoreLe32(request.data() + 12, 10000);
-  StoreLe32(request.data() + 16, 0x001B0501);
-  StoreLe32(request.data() + 24, 529);
-  request[38] = 0xEC;
-  request[40] = static_cast<std::uint8_t>(target);
+  Bytes request(SRB_IO_CONTROL::kSize + SENDCMDINPARAMS::kSizeWithoutBuffer, 0);
+  StoreLe32(request.data() + SRB_IO_CONTROL::HeaderLength.offset, SRB_IO_CONTROL::kSize);
+  std::memcpy(request.data() + SRB_IO_CONTROL::Signature.offset, kMiniportSignature,
+              SRB_IO_CONTROL::Signature.width);
+  StoreLe32(request.data() + SRB_IO_CONTROL::Timeout.offset, 10000);
+  StoreLe32(request.data() + SRB_IO_CONTROL::ControlCode.offset, kIoctlScsiMiniportIdentify);
+  // What follows the header in the answer: 17 + 512 bytes.
+  StoreLe32(request.data() + SRB_IO_CONTROL::Length.offset, 529);
+  request[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] = kIdCmd;
+  request[Buffer::kInParams + SENDCMDINPARAMS::bDriveNumber.offset] =
+      static_cast<std::uint8_t>(target);
   return request;
 }
 
@@ -39,16 +43,16 @@ TEST(MiniportIdentify2, SendsTwoRequestsPerPortThenCloses) {
     const auto& calls = machine.devices.calls;
     const auto at = std::find(calls.begin(), calls.end(), "CreateFileA " + path);
     ASSERT_NE(at, calls.end());
+    const std::string ask = "DeviceIoControl " + Hex(kIoctlScsiMiniport);
     EXPECT_EQ(std::vector<std::string>(at, at + 4),
-              (std::vector<std::string>{"CreateFileA " + path, "DeviceIoControl 0x4D008",
-                                        "DeviceIoControl 0x4D008", "CloseHandle"}));
+              (std::vector<std::string>{"CreateFileA " + path, ask, ask, "CloseHandle"}));
+    EXPECT_TRUE(NothingLeftBehind(machine));
     ASSERT_EQ(machine.devices.requests.size(), 2u);
     for (int target = 0; target < 2; ++target) {
       const RequestRecord& request = machine.devices.requests[static_cast<std::size_t>(target)];
       EXPECT_EQ(request.path, path);
       EXPECT_EQ(request.input, MiniportRequest(target));
-      EXPECT_EQ(request.inSize, 60u);
-      EXPECT_EQ(request.outSize, 557u);
+      EXPECT_EQ(request.outSize, Buffer::kSize);
       EXPECT_TRUE(request.sameBuffer);
     }
   }
@@ -62,8 +66,6 @@ struct ModelByteCase {
   bool taken;
 };
 
-void PrintTo(const ModelByteCase& c, std::ostream* os) { *os << c.name; }
-
 class MiniportModelByte : public testing::TestWithParam<ModelByteCase> {};
 
 // Only the request's result and the model number's byte 54 decide.
@@ -76,7 +78,7 @@ TEST_P(MiniportModelByte, DecidesWhetherTheBlockIsTaken) {
   machine.devices.scsiPorts[1].targets[0] = block;
   const IdentifyBlock second = MakeIdentifyBlock("SECOND", "MODEL");
   machine.devices.scsiPorts[1].targets[1] = second;
-  if (c.requestFails) machine.devices.failCallNumber = 3;  // open port 0, open port 1, target 0
+  if (c.requestFails) machine.faults.FailNth("DeviceIoControl", 1);  // target 0
   HardDriveInfo info(machine.platform);
 
   EXPECT_EQ(info.ReadScsiMiniportIdentify(), 1);
@@ -85,13 +87,13 @@ TEST_P(MiniportModelByte, DecidesWhetherTheBlockIsTaken) {
   EXPECT_EQ(info.identifyBlocks, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MiniportModelByte,
-    testing::Values(ModelByteCase{"ZeroByte54NonzeroByte55", 0x00, 'M', false, false},
-                    ModelByteCase{"NonzeroByte54", 'M', 0x00, false, true},
-                    ModelByteCase{"Byte54Of0xFF", 0xFF, 0xFF, false, true},
-                    ModelByteCase{"RequestFails", 'M', 'M', true, false}),
-    [](const testing::TestParamInfo<ModelByteCase>& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, MiniportModelByte,
+                         testing::Values(ModelByteCase{"ZeroByte54NonzeroByte55", 0x00, 'M', false,
+                                                       false},
+                                         ModelByteCase{"NonzeroByte54", 'M', 0x00, false, true},
+                                         ModelByteCase{"Byte54Of0xFF", 0xFF, 0xFF, false, true},
+                                         ModelByteCase{"RequestFails", 'M', 'M', true, false}),
+                         RowName());
 
 TEST(MiniportIdentify2, BlocksInPortThenTargetOrder) {
   SimMachine machine;

@@ -1,43 +1,45 @@
 // Methods 1 and 4: SMART identify requests on the physical drives.
-#include <gtest/gtest.h>
-
 #include <string>
 
 #include "app/hard_drive_info.h"
 #include "devices/byte_order.h"
 #include "devices/device_layouts.h"
-#include "sim/sim_machine.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
 
-using layout::kSmartGetVersion;
-using layout::kSmartRcvDriveData;
+using namespace layout;
 
 using SmartMethod = std::int32_t (HardDriveInfo::*)();
 struct SmartMethodRow {
   const char* name;
   SmartMethod method;
+  std::uint32_t identifyOutSize;
 };
-const SmartMethodRow kSmartMethods[] = {{"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart},
-                                        {"Method4", &HardDriveInfo::ReadSmartDirect}};
+const SmartMethodRow kSmartMethods[] = {
+    {"Method1", &HardDriveInfo::ReadPhysicalDriveWithSmart, SENDCMDOUTPARAMS::kIdentifyAnswerSize},
+    // One buffer for SENDCMDINPARAMS and the 512 bytes.
+    {"Method4", &HardDriveInfo::ReadSmartDirect, 545}};
 
-// Method 1's request as the disk driver should see it: 32 bytes.
+// Method 1's request as the disk driver should see it: SENDCMDINPARAMS
+// without its bBuffer byte.
 Bytes Method1Request(int drive, std::uint8_t command, std::uint8_t driveHead) {
-  Bytes request(32, 0);
-  StoreLe32(request.data(), 512);  // cBufferSize
-  request[5] = 1;                  // bSectorCountReg
-  request[6] = 1;                  // bSectorNumberReg
-  request[9] = driveHead;
-  request[10] = command;
-  request[12] = static_cast<std::uint8_t>(drive);
+  Bytes request(SENDCMDINPARAMS::kSizeWithoutBuffer, 0);
+  StoreLe32(request.data() + SENDCMDINPARAMS::cBufferSize.offset,
+            static_cast<std::uint32_t>(kIdentifyBufferSize));
+  request[InParamsRegister(IDEREGS::bSectorCountReg)] = 1;
+  request[InParamsRegister(IDEREGS::bSectorNumberReg)] = 1;
+  request[InParamsRegister(IDEREGS::bDriveHeadReg)] = driveHead;
+  request[InParamsRegister(IDEREGS::bCommandReg)] = command;
+  request[SENDCMDINPARAMS::bDriveNumber.offset] = static_cast<std::uint8_t>(drive);
   return request;
 }
 
-// Method 4's: the whole 33 bytes, zero but for the command.
+// Method 4's: the whole SENDCMDINPARAMS, zero but for the command.
 Bytes Method4Request() {
-  Bytes request(33, 0);
-  request[10] = 0xEC;
+  Bytes request(SENDCMDINPARAMS::kSize, 0);
+  request[InParamsRegister(IDEREGS::bCommandReg)] = kIdCmd;
   return request;
 }
 
@@ -47,11 +49,8 @@ struct SmartRequestCase {
   int drive;
   std::uint8_t map;
   DriveKind kind;
-  Bytes request;
-  std::uint32_t outSize;
+  std::uint8_t driveHead = 0;  // method 1's
 };
-
-void PrintTo(const SmartRequestCase& c, std::ostream* os) { *os << c.name; }
 
 class SmartIdentifyRequest : public testing::TestWithParam<SmartRequestCase> {};
 
@@ -65,40 +64,36 @@ TEST_P(SmartIdentifyRequest, SendsTheRegistersForIndexAndMap) {
 
   EXPECT_EQ((info.*kSmartMethods[c.method].method)(), 1);
 
+  const Bytes request =
+      c.method == 0
+          ? Method1Request(c.drive, c.kind == DriveKind::kAta ? kIdCmd : kAtapiIdCmd, c.driveHead)
+          : Method4Request();
   const auto identify = machine.devices.RequestsWithCode(kSmartRcvDriveData);
   ASSERT_EQ(identify.size(), 1u);
   EXPECT_EQ(identify[0].path, "\\\\.\\PhysicalDrive" + std::to_string(c.drive));
-  EXPECT_EQ(identify[0].input, c.request);
-  EXPECT_EQ(identify[0].inSize, c.request.size());
-  EXPECT_EQ(identify[0].outSize, c.outSize);
+  EXPECT_EQ(identify[0].input, request);
+  EXPECT_EQ(identify[0].outSize, kSmartMethods[c.method].identifyOutSize);
   EXPECT_EQ(info.identifyBlocks, IdentifyBlockList{drive.identify});
+  EXPECT_TRUE(NothingLeftBehind(machine));
 }
 
+// The ATAPI bit of the map (bit 4 shifted by the drive index) picks method
+// 1's command; drive-head 0xA0, with 0x10 for the odd drives.
 INSTANTIATE_TEST_SUITE_P(
     Cases, SmartIdentifyRequest,
-    testing::Values(
-        SmartRequestCase{"M1Drive0Map01", 0, 0, 0x01, DriveKind::kAta,
-                         Method1Request(0, 0xEC, 0xA0), 528},
-        SmartRequestCase{"M1Drive0Map10", 0, 0, 0x10, DriveKind::kAtapi,
-                         Method1Request(0, 0xA1, 0xA0), 528},
-        SmartRequestCase{"M1Drive1Map20", 0, 1, 0x20, DriveKind::kAtapi,
-                         Method1Request(1, 0xA1, 0xB0), 528},
-        SmartRequestCase{"M1Drive0Map20", 0, 0, 0x20, DriveKind::kAta,
-                         Method1Request(0, 0xEC, 0xA0), 528},
-        SmartRequestCase{"M1Drive3Map80", 0, 3, 0x80, DriveKind::kAtapi,
-                         Method1Request(3, 0xA1, 0xB0), 528},
-        SmartRequestCase{"M1Drive2Map10", 0, 2, 0x10, DriveKind::kAta,
-                         Method1Request(2, 0xEC, 0xA0), 528},
-        SmartRequestCase{"M1Drive5MapF0", 0, 5, 0xF0, DriveKind::kAta,
-                         Method1Request(5, 0xEC, 0xB0), 528},
-        SmartRequestCase{"M1Drive0Map04", 0, 0, 0x04, DriveKind::kAta,
-                         Method1Request(0, 0xEC, 0xA0), 528},
-        SmartRequestCase{"M1Drive15MapFF", 0, 15, 0xFF, DriveKind::kAta,
-                         Method1Request(15, 0xEC, 0xB0), 528},
-        SmartRequestCase{"M4Drive0Map10", 1, 0, 0x10, DriveKind::kAta, Method4Request(), 545},
-        SmartRequestCase{"M4Drive3Map01", 1, 3, 0x01, DriveKind::kAta, Method4Request(), 545},
-        SmartRequestCase{"M4Drive15Map00", 1, 15, 0x00, DriveKind::kAta, Method4Request(), 545}),
-    [](const testing::TestParamInfo<SmartRequestCase>& row) { return row.param.name; });
+    testing::Values(SmartRequestCase{"M1Drive0Map01", 0, 0, 0x01, DriveKind::kAta, 0xA0},
+                    SmartRequestCase{"M1Drive0Map10", 0, 0, 0x10, DriveKind::kAtapi, 0xA0},
+                    SmartRequestCase{"M1Drive1Map20", 0, 1, 0x20, DriveKind::kAtapi, 0xB0},
+                    SmartRequestCase{"M1Drive0Map20", 0, 0, 0x20, DriveKind::kAta, 0xA0},
+                    SmartRequestCase{"M1Drive3Map80", 0, 3, 0x80, DriveKind::kAtapi, 0xB0},
+                    SmartRequestCase{"M1Drive2Map10", 0, 2, 0x10, DriveKind::kAta, 0xA0},
+                    SmartRequestCase{"M1Drive5MapF0", 0, 5, 0xF0, DriveKind::kAta, 0xB0},
+                    SmartRequestCase{"M1Drive0Map04", 0, 0, 0x04, DriveKind::kAta, 0xA0},
+                    SmartRequestCase{"M1Drive15MapFF", 0, 15, 0xFF, DriveKind::kAta, 0xB0},
+                    SmartRequestCase{"M4Drive0Map10", 1, 0, 0x10, DriveKind::kAta},
+                    SmartRequestCase{"M4Drive3Map01", 1, 3, 0x01, DriveKind::kAta},
+                    SmartRequestCase{"M4Drive15Map00", 1, 15, 0x00, DriveKind::kAta}),
+    RowName());
 
 // Method 1 needs a device map; method 4 only a version answer.
 TEST(SmartMethods, SendIdentifyOnlyAfterTheVersionRequestAllows) {
@@ -126,8 +121,9 @@ TEST(SmartMethods, SendIdentifyOnlyAfterTheVersionRequestAllows) {
     ASSERT_EQ(version.size(), 1u);
     EXPECT_EQ(version[0].inSize, 0u);
     EXPECT_TRUE(version[0].input.empty());
-    EXPECT_EQ(version[0].outSize, 24u);
+    EXPECT_EQ(version[0].outSize, GETVERSIONINPARAMS::kSize);
     EXPECT_EQ(machine.devices.closes.size(), 1u);
+    EXPECT_TRUE(NothingLeftBehind(machine));
   }
 }
 

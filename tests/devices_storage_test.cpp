@@ -1,27 +1,24 @@
 // Method 3 and the decoder of hexadecimal serial texts.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 
 #include "app/hard_drive_info.h"
+#include "devices/byte_order.h"
 #include "devices/device_layouts.h"
 #include "devices/storage_descriptor.h"
-#include "sim/sim_machine.h"
+#include "sim/call_log.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
 
-using layout::kIoctlStorageGetMediaSerialNumber;
-using layout::kIoctlStorageQueryProperty;
+using namespace layout;
 
 struct DecodeCase {
   const char* name;
   std::string input;
   std::string expected;
 };
-
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
 class DecodeHexSerialTable : public testing::TestWithParam<DecodeCase> {};
 
@@ -32,19 +29,20 @@ TEST_P(DecodeHexSerialTable, Decodes) {
   EXPECT_EQ(std::string(DecodeHexSerial(c.input.c_str())), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecodeHexSerialTable,
-    testing::Values(DecodeCase{"Empty", "", ""}, DecodeCase{"NoDigitsAtAll", "ZZZZ", ""},
-                    DecodeCase{"UppercaseCountsAsZero", "3A31", "10"},
-                    DecodeCase{"NonDigitCountsAsZero", "g1", "\x01"},
-                    DecodeCase{"PairsSwappedInEachGroup", "3132", "21"},
-                    DecodeCase{"Blanks", "20202020", "    "},
-                    DecodeCase{"ZeroPairsVanish", "0000", ""},
-                    DecodeCase{"ThreeCharacters", "313", "01"},
-                    DecodeCase{"TwoCharacters", "31", "1"}, DecodeCase{"HighByte", "ff", "\xFF"},
-                    DecodeCase{"TwoGroups", "3231343300", "1234"},
-                    DecodeCase{"ZeroInsideAGroup", "00413042", "AB0"}),
-    [](const testing::TestParamInfo<DecodeCase>& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, DecodeHexSerialTable,
+                         testing::Values(DecodeCase{"Empty", "", ""},
+                                         DecodeCase{"NoDigitsAtAll", "ZZZZ", ""},
+                                         DecodeCase{"UppercaseCountsAsZero", "3A31", "10"},
+                                         DecodeCase{"NonDigitCountsAsZero", "g1", "\x01"},
+                                         DecodeCase{"PairsSwappedInEachGroup", "3132", "21"},
+                                         DecodeCase{"Blanks", "20202020", "    "},
+                                         DecodeCase{"ZeroPairsVanish", "0000", ""},
+                                         DecodeCase{"ThreeCharacters", "313", "01"},
+                                         DecodeCase{"TwoCharacters", "31", "1"},
+                                         DecodeCase{"HighByte", "ff", "\xFF"},
+                                         DecodeCase{"TwoGroups", "3231343300", "1234"},
+                                         DecodeCase{"ZeroInsideAGroup", "00413042", "AB0"}),
+                         RowName());
 
 // 5000 characters would decode to 2500: the result keeps its first 999 and
 // its terminator inside the 1000-byte buffer.
@@ -66,8 +64,8 @@ struct StorageAnswerCase {
 
 TEST(StorageDescriptor3, SendsBothQueriesAndReadsTheErrorOfEachFailure) {
   const std::string open = "CreateFileA \\\\.\\PhysicalDrive0";
-  const std::string query = "DeviceIoControl 0x2D1400";
-  const std::string media = "DeviceIoControl 0x2D0C10";
+  const std::string query = "DeviceIoControl " + Hex(kIoctlStorageQueryProperty);
+  const std::string media = "DeviceIoControl " + Hex(kIoctlStorageGetMediaSerialNumber);
   const StorageAnswerCase cases[] = {
       {"BothAnswer", true, true, {open, query, media, "CloseHandle"}},
       {"DescriptorFails", false, true, {open, query, "GetLastError", media, "CloseHandle"}},
@@ -97,7 +95,7 @@ TEST(StorageDescriptor3, SendsBothQueriesAndReadsTheErrorOfEachFailure) {
     EXPECT_EQ(calls, c.calls);
     const auto queries = machine.devices.RequestsWithCode(kIoctlStorageQueryProperty);
     ASSERT_EQ(queries.size(), 1u);
-    EXPECT_EQ(queries[0].input, Bytes(12, 0));
+    EXPECT_EQ(queries[0].input, Bytes(STORAGE_PROPERTY_QUERY::kSize, 0));
     EXPECT_EQ(queries[0].outSize, 10000u);
     const auto medias = machine.devices.RequestsWithCode(kIoctlStorageGetMediaSerialNumber);
     ASSERT_EQ(medias.size(), 1u);
@@ -106,6 +104,7 @@ TEST(StorageDescriptor3, SendsBothQueriesAndReadsTheErrorOfEachFailure) {
     EXPECT_EQ(medias[0].outSize, 10000u);
     EXPECT_EQ(info.identifyBlocks, IdentifyBlockList{held});
     EXPECT_TRUE(machine.console.output.empty());
+    EXPECT_TRUE(NothingLeftBehind(machine));
   }
 }
 
@@ -120,7 +119,7 @@ TEST(StorageDescriptor3, ReadsTextsOnlyInsideTheAnswer) {
   Bytes fullDescriptor = MakeStorageDescriptor(9990, "4142434445");  // ends at byte 10000
   Bytes unterminatedMedia(10000, '7');
   Bytes hugeOffset = MakeStorageDescriptor(0, "");
-  hugeOffset[24] = hugeOffset[25] = hugeOffset[26] = hugeOffset[27] = 0xFF;
+  StoreLe32(hugeOffset.data() + STORAGE_DEVICE_DESCRIPTOR::SerialNumberOffset.offset, 0xFFFFFFFFu);
   const Row rows[] = {
       {"OffsetAtTheEnd", MakeStorageDescriptor(10000, "41"), MakeMediaSerial("M")},
       {"OffsetPastTheEnd", MakeStorageDescriptor(10001, "41"), MakeMediaSerial("M")},
@@ -139,6 +138,7 @@ TEST(StorageDescriptor3, ReadsTextsOnlyInsideTheAnswer) {
     EXPECT_EQ(info.ReadStorageDescriptor(), 0);
     EXPECT_EQ(machine.devices.requests.size(), 2u);
     EXPECT_TRUE(info.identifyBlocks.empty());
+    EXPECT_TRUE(NothingLeftBehind(machine));
   }
 }
 

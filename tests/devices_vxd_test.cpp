@@ -1,15 +1,23 @@
 // Method 5: the legacy IDE VxD's answer for eight drives at once.
-#include <gtest/gtest.h>
-
 #include <string>
 
 #include "app/hard_drive_info.h"
-#include "sim/sim_machine.h"
+#include "devices/device_layouts.h"
+#include "sim/call_log.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
 
-const std::string kVxdPath = "\\\\.\\IDE21201.VXD";
+// The calls of one exchange with the VxD as the machine logs them.
+std::vector<std::string> Exchange(bool opened) {
+  std::vector<std::string> calls = {"SetPriorityClass " + Hex(kRealtimePriorityClass),
+                                    std::string("CreateFileA ") + kLegacyVxdPath};
+  if (opened)
+    calls.insert(calls.end(), {"DeviceIoControl " + Hex(layout::kVxdIdentifyCode), "CloseHandle"});
+  calls.push_back("SetPriorityClass " + Hex(kNormalPriorityClass));
+  return calls;
+}
 
 IdentifyBlock DriveBlock(int drive) {
   return MakeIdentifyBlock("VXD-DRIVE-" + std::to_string(drive), "LEGACY DISK");
@@ -21,8 +29,6 @@ struct VxdAnswerCase {
   std::array<std::uint8_t, 8> drives;
   std::vector<int> expectedDrives;  // blocks expected in the list, in order
 };
-
-void PrintTo(const VxdAnswerCase& c, std::ostream* os) { *os << c.name; }
 
 class VxdAnswerLayout : public testing::TestWithParam<VxdAnswerCase> {};
 
@@ -38,6 +44,7 @@ TEST_P(VxdAnswerLayout, TakesTheBlocksOfPresentDrivesOnPresentControllers) {
   IdentifyBlockList expected;
   for (int drive : c.expectedDrives) expected.push_back(DriveBlock(drive));
   EXPECT_EQ(info.identifyBlocks, expected);
+  EXPECT_TRUE(NothingLeftBehind(machine));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,31 +60,28 @@ INSTANTIATE_TEST_SUITE_P(
         VxdAnswerCase{"LastDriveOnly", {0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1}, {7}},
         VxdAnswerCase{
             "AllEight", {1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1}, {0, 1, 2, 3, 4, 5, 6, 7}}),
-    [](const testing::TestParamInfo<VxdAnswerCase>& row) { return row.param.name; });
+    RowName());
 
 TEST(LegacyVxd5, OneExchangeUnderTheRealtimeClass) {
   SimMachine machine;
-  machine.devices.priorityClass = 0x40;  // idle before the call: not brought back
+  machine.devices.priorityClass = 0x40;  // IDLE_PRIORITY_CLASS before: not brought back
   machine.devices.vxdAnswer =
       MakeVxdAnswer({1, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, {{0, DriveBlock(0)}});
   HardDriveInfo info(machine.platform);
   EXPECT_EQ(info.ReadLegacyVxdIdentify(), 1);
 
-  EXPECT_EQ(
-      machine.devices.calls,
-      (std::vector<std::string>{"SetPriorityClass 0x100", "CreateFileA " + kVxdPath,
-                                "DeviceIoControl 0x1", "CloseHandle", "SetPriorityClass 0x20"}));
+  EXPECT_EQ(machine.devices.calls, Exchange(true));
   ASSERT_EQ(machine.devices.opens.size(), 1u);
   const OpenRecord& open = machine.devices.opens[0];
   EXPECT_EQ(open.access, 0u);
   EXPECT_EQ(open.share, 0u);
   EXPECT_EQ(open.disposition, 0u);
-  EXPECT_EQ(open.flags, 0x04000000u);
+  EXPECT_EQ(open.flags, kFileFlagDeleteOnClose);
   ASSERT_EQ(machine.devices.requests.size(), 1u);
   EXPECT_EQ(machine.devices.requests[0].inSize, 0u);
   EXPECT_TRUE(machine.devices.requests[0].input.empty());
   EXPECT_EQ(machine.devices.requests[0].outSize, 4u);
-  EXPECT_EQ(machine.devices.priorityClass, 0x20u);
+  EXPECT_TRUE(NothingLeftBehind(machine));
 }
 
 TEST(LegacyVxd5, UnreachableDriverLeavesTheListAndRestoresNormal) {
@@ -86,9 +90,7 @@ TEST(LegacyVxd5, UnreachableDriverLeavesTheListAndRestoresNormal) {
   const IdentifyBlock held = DriveBlock(5);
   info.AddIdentifyBlock(held.data());
   EXPECT_EQ(info.ReadLegacyVxdIdentify(), 0);
-  EXPECT_EQ(machine.devices.calls,
-            (std::vector<std::string>{"SetPriorityClass 0x100", "CreateFileA " + kVxdPath,
-                                      "SetPriorityClass 0x20"}));
+  EXPECT_EQ(machine.devices.calls, Exchange(false));
   EXPECT_EQ(info.identifyBlocks, IdentifyBlockList{held});
 }
 
@@ -103,8 +105,8 @@ TEST(LegacyVxd5, UsesWhatWasWrittenAndRepeatsWithoutGrowing) {
   EXPECT_EQ(info.ReadLegacyVxdIdentify(), 1);
   EXPECT_EQ(info.ReadLegacyVxdIdentify(), 1);
   EXPECT_EQ(info.identifyBlocks, IdentifyBlockList{DriveBlock(0)});
-  EXPECT_EQ(machine.devices.priorityClassCalls,
-            (std::vector<std::uint32_t>{0x100, 0x20, 0x100, 0x20}));
+  EXPECT_EQ(machine.devices.priorityClassCalls.size(), 4u);
+  EXPECT_TRUE(NothingLeftBehind(machine));
 }
 
 }  // namespace

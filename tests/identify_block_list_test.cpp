@@ -1,11 +1,9 @@
 // The block list: distinct copies in order of addition, and the process-wide
 // instance that owns it.
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "app/hard_drive_info.h"
-#include "sim/sim_machine.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
@@ -63,7 +61,7 @@ TEST(IdentifyBlockList, ChainStartsFromAnEmptyListAndAsksForTheVersionProperly) 
   info.AddIdentifyBlock(stale.data());
   EXPECT_EQ(info.CollectIdentifyBlocks(), 0u);
   EXPECT_TRUE(info.identifyBlocks.empty());
-  EXPECT_EQ(machine.system.lastVersionInfoSize, 148u);
+  EXPECT_EQ(machine.system.lastVersionInfoSize, OsVersionInfoA::kSize);
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 // The serial text of an IDENTIFY block: byte order, padding, trimming and
 // which texts count as a serial number.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 
 #include "app/hard_drive_info.h"
-#include "sim/sim_machine.h"
+#include "test_support.h"
 
 namespace hdsn::sim {
 namespace {
@@ -14,10 +12,12 @@ namespace {
 // A block whose serial field (bytes 20 to 39) holds the given bytes in
 // memory order, the rest of the field zero and the rest of the block 0x5A.
 IdentifyBlock BlockWithSerialBytes(const std::string& fieldBytes) {
+  constexpr std::size_t kField = 2 * kSerialFirstWord;
+  constexpr std::size_t kFieldSize = 2 * (kSerialLastWord - kSerialFirstWord + 1);
   IdentifyBlock block;
   block.fill(0x5A);
-  std::memset(block.data() + 20, 0, 20);
-  std::memcpy(block.data() + 20, fieldBytes.data(), std::min<std::size_t>(fieldBytes.size(), 20));
+  std::memset(block.data() + kField, 0, kFieldSize);
+  std::memcpy(block.data() + kField, fieldBytes.data(), std::min(fieldBytes.size(), kFieldSize));
   return block;
 }
 
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordsCase{"BlankBeforeNulStays", std::string("B \0\0", 4) + std::string(16, ' '), " B"},
         WordsCase{"FullTwentyCharacters", "21436587092143658709", "12345678901234567890"},
         WordsCase{"HighBytesCopiedAsTheyAre", "\xE9\xC4" + std::string(18, ' '), "\xC4\xE9"}),
-    [](const testing::TestParamInfo<WordsCase>& row) { return row.param.name; });
+    RowName());
 
 TEST(IdentifyWords, OutOfRangeWordsAreNeverRead) {
   // Only 512 bytes exist; the buffer is followed by canaries that must not
@@ -81,9 +81,10 @@ TEST_F(MasterSerialText, TrimRemovesExactlyTheSixWhiteSpaceBytesAtBothEnds) {
   EXPECT_EQ(Trimmed(" \t\n\v\f\rWD-123 456\r\n\t "), "WD-123 456");
   EXPECT_EQ(Trimmed(" \t "), "");
   EXPECT_EQ(Trimmed(""), "");
-  // 0x85 and 0xA0 are white space in some code pages, but not here.
-  EXPECT_EQ(Trimmed("\xA0" "ABC\x85"), "\xA0" "ABC\x85");
-  EXPECT_EQ(Trimmed("\x1F" "ABC\x08"), "\x1F" "ABC\x08");
+  // 0x85 and 0xA0 (octal 205 and 240) are white space in some code pages,
+  // but not here.
+  EXPECT_EQ(Trimmed("\240ABC\205"), "\240ABC\205");
+  EXPECT_EQ(Trimmed("\037ABC\010"), "\037ABC\010");
 }
 
 TEST_F(MasterSerialText, TrimNeverSplitsADoubleByteCharacter) {

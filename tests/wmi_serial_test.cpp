@@ -1,56 +1,43 @@
 // Method 0 against the simulated WMI service: the query texts sent, the
 // answer left in the caller's buffer, and every COM object, string and
 // initialisation given back on every path.
-#include <gtest/gtest.h>
+#include "wmi/wmi_serial.h"
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "sim/sim_machine.h"
-#include "sim/sim_system.h"
-#include "sim/sim_wmi.h"
-#include "wmi/wmi_serial.h"
+#include "test_support.h"
 #include "wmi/wql_text.h"
 
 namespace hdsn::sim {
 namespace {
 
-const std::string kQuery1 = "SELECT * FROM Win32_OperatingSystem";
-const std::string kQuery2 = R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "C:")";
-const std::string kQuery3 =
+constexpr char kQuery1[] = "SELECT * FROM Win32_OperatingSystem";
+constexpr char kQuery2[] = R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "C:")";
+constexpr char kQuery3[] =
     R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "\\\\HOST\\ROOT\\CIMV2:Win32_LogicalDisk.DeviceID=\"C:\"")";
-const std::string kQuery4 =
+constexpr char kQuery4[] =
     R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="\\\\HOST\\ROOT\\CIMV2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\"")";
-const std::string kQuery5 =
+constexpr char kQuery5[] =
     R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="\\\\HOST\\ROOT\\CIMV2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"")";
-const std::string kQuery6 =
+constexpr char kQuery6[] =
     R"(SELECT * FROM Win32_DiskDrivePhysicalMedia WHERE Dependent="\\\\HOST\\ROOT\\CIMV2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"")";
-const std::string kQuery7 =
+constexpr char kQuery7[] =
     R"(SELECT * FROM Win32_PhysicalMedia WHERE __PATH="\\\\HOST\\ROOT\\CIMV2:Win32_PhysicalMedia.Tag=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"")";
 
 constexpr std::int32_t kResultSize = 2048;
-constexpr char kCanary = '\xA5';
 
-// Runs method 0 into a 2048-byte buffer holding `passed`, with a canary past
-// its end; returns the text left.
-std::string Query(SimWmi& wmi, const std::string& passed = "") {
-  SimText text;
-  std::vector<char> buffer(kResultSize + 16, kCanary);
-  std::fill(buffer.begin(), buffer.begin() + kResultSize, '\0');
-  std::copy(passed.begin(), passed.end(), buffer.begin());
-  QueryWmiSerial(wmi, text, buffer.data(), kResultSize);
+// Runs method 0 into a 2048-byte buffer holding `passed`; returns the text
+// left. Nothing may stay behind.
+std::string Query(SimMachine& m, const std::string& passed = "") {
+  GuardedBuffer buffer(kResultSize);
+  std::copy(passed.begin(), passed.end(), buffer.data());
+  QueryWmiSerial(m.wmi, m.text, buffer.data(), kResultSize);
   EXPECT_EQ(buffer[kResultSize - 1], '\0');
-  for (std::size_t i = kResultSize; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], kCanary) << i;
-  return buffer.data();
-}
-
-void ExpectAllGivenBack(const SimWmi& wmi) {
-  EXPECT_EQ(wmi.LiveObjects(), 0);
-  EXPECT_EQ(wmi.LiveStrings(), 0);
-  EXPECT_EQ(wmi.comInitializations, 0);
-  EXPECT_TRUE(wmi.errors.empty()) << wmi.errors.front();
+  EXPECT_TRUE(buffer.CanariesIntact());
+  EXPECT_TRUE(NothingLeftBehind(m));
+  return buffer.Text();
 }
 
 // The calls logged that start (or, with keep false, do not start) so.
@@ -61,19 +48,13 @@ std::vector<std::string> Calls(const SimWmi& wmi, const std::string& start, bool
   return found;
 }
 
-SimWmiObject& Drive0(SimWmi& wmi) {
-  return *wmi.Find("Win32_DiskDrive", "DeviceID", "\\\\.\\PHYSICALDRIVE0");
-}
-
 TEST(WmiSerial, RealisticMachineWalksFromTheSystemDriveToItsDisk) {
-  SimWmi wmi;
-  BuildRealisticMachine(wmi);
-  EXPECT_EQ(Query(wmi), "WD-WCAV12345678");
-  EXPECT_EQ(wmi.queries,
-            (std::vector<std::string>{kQuery1, kQuery2, kQuery3, kQuery4, kQuery5}));
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  BuildRealisticMachine(m.wmi);
+  EXPECT_EQ(Query(m), "WD-WCAV12345678");
+  EXPECT_EQ(m.wmi.queries, (std::vector<std::string>{kQuery1, kQuery2, kQuery3, kQuery4, kQuery5}));
 
-  const std::vector<std::string> calls = Calls(wmi, "Sys", false);
+  const std::vector<std::string> calls = Calls(m.wmi, "Sys", false);
   ASSERT_GE(calls.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 5),
             (std::vector<std::string>{
@@ -85,20 +66,19 @@ TEST(WmiSerial, RealisticMachineWalksFromTheSystemDriveToItsDisk) {
                 "CoSetProxyBlanket(10, 0, null, 3, 3, null, 0x0)"}));
   EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()),
             (std::vector<std::string>{"Release(services)", "Release(locator)", "CoUninitialize"}));
-  for (const std::string& call : Calls(wmi, "ExecQuery")) {
+  for (const std::string& call : Calls(m.wmi, "ExecQuery")) {
     EXPECT_TRUE(call.starts_with("ExecQuery(\"WQL\", \"")) << call;
     EXPECT_TRUE(call.ends_with("\", 0x30, null)")) << call;
   }
 }
 
 TEST(WmiSerial, DriveWithoutSerialNumberFallsBackToItsPhysicalMedia) {
-  SimWmi wmi;
-  BuildRealisticMachine(wmi);
-  Drive0(wmi).properties["SerialNumber"] = std::nullopt;
-  EXPECT_EQ(Query(wmi), "MEDIA-0-SERIAL");
-  EXPECT_EQ(wmi.queries, (std::vector<std::string>{kQuery1, kQuery2, kQuery3, kQuery4, kQuery5,
-                                                   kQuery6, kQuery7}));
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  BuildRealisticMachine(m.wmi);
+  m.wmi.DiskDrive(0).properties["SerialNumber"] = std::nullopt;
+  EXPECT_EQ(Query(m), "MEDIA-0-SERIAL");
+  EXPECT_EQ(m.wmi.queries, (std::vector<std::string>{kQuery1, kQuery2, kQuery3, kQuery4, kQuery5,
+                                                     kQuery6, kQuery7}));
 }
 
 // The disk drive's SerialNumber as WMI gives it, and the media's.
@@ -115,32 +95,29 @@ class SerialNumberCases : public testing::TestWithParam<SerialCase> {};
 
 TEST_P(SerialNumberCases, DecideTheResultAndWhetherTheMediaIsAsked) {
   const SerialCase& c = GetParam();
-  SimWmi wmi;
-  wmi.AddOperatingSystem("C:");
-  wmi.AddDiskDrive(0, c.serial, c.mediaSerial);
-  wmi.AddPartition(0, 0);
-  wmi.AddLogicalDisk("C:", {{0, 0}});
-  if (c.serialMissing)
-    Drive0(wmi).properties.erase("SerialNumber");
-  EXPECT_EQ(Query(wmi), c.expected);
-  EXPECT_EQ(wmi.queries.size(), c.queries);
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  m.wmi.AddOperatingSystem("C:");
+  m.wmi.AddDiskDrive(0, c.serial, c.mediaSerial);
+  m.wmi.AddPartition(0, 0);
+  m.wmi.AddLogicalDisk("C:", {{0, 0}});
+  if (c.serialMissing) m.wmi.DiskDrive(0).properties.erase("SerialNumber");
+  EXPECT_EQ(Query(m), c.expected);
+  EXPECT_EQ(m.wmi.queries.size(), c.queries);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SerialNumberCases,
-    testing::Values(
-        SerialCase{"Missing", std::nullopt, true, u"M1", "M1", 7},
-        SerialCase{"Null", std::nullopt, false, u"M1", "M1", 7},
-        SerialCase{"AllBlanks", u"    ", false, u" M1 ", "M1", 7},
-        SerialCase{"NullAndMediaNull", std::nullopt, false, std::nullopt, "", 7},
-        SerialCase{"AllBlanksAndMediaAllBlanks", u"  ", false, u"  ", "", 7},
-        SerialCase{"BlanksAround", u"  ABC123 ", false, u"M1", "ABC123", 5},
-        SerialCase{"TabsStay", u"\tABC123\t", false, u"M1", "\tABC123\t", 5},
-        SerialCase{"OneCharacterIsEnough", u"A", false, u"M1", "A", 5},
-        SerialCase{"LongerThanTheResultIsCut", std::u16string(3000, u'S'), false, u"M1",
-                   std::string(2047, 'S'), 5}),
-    [](const testing::TestParamInfo<SerialCase>& row) { return row.param.name; });
+    testing::Values(SerialCase{"Missing", std::nullopt, true, u"M1", "M1", 7},
+                    SerialCase{"Null", std::nullopt, false, u"M1", "M1", 7},
+                    SerialCase{"AllBlanks", u"    ", false, u" M1 ", "M1", 7},
+                    SerialCase{"NullAndMediaNull", std::nullopt, false, std::nullopt, "", 7},
+                    SerialCase{"AllBlanksAndMediaAllBlanks", u"  ", false, u"  ", "", 7},
+                    SerialCase{"BlanksAround", u"  ABC123 ", false, u"M1", "ABC123", 5},
+                    SerialCase{"TabsStay", u"\tABC123\t", false, u"M1", "\tABC123\t", 5},
+                    SerialCase{"OneCharacterIsEnough", u"A", false, u"M1", "A", 5},
+                    SerialCase{"LongerThanTheResultIsCut", std::u16string(3000, u'S'), false, u"M1",
+                               std::string(2047, 'S'), 5}),
+    RowName());
 
 // Several Win32_DiskDrive objects answering query 5: each text value
 // replaces the result, a null one leaves it.
@@ -155,16 +132,14 @@ class SeveralDrivesOnOnePath : public testing::TestWithParam<SeveralCase> {};
 
 TEST_P(SeveralDrivesOnOnePath, LastTextWins) {
   const SeveralCase& c = GetParam();
-  SimWmi wmi;
-  BuildRealisticMachine(wmi);
-  Drive0(wmi).properties["SerialNumber"] = c.first;
-  SimWmiObject twin = Drive0(wmi);
+  SimMachine m;
+  BuildRealisticMachine(m.wmi);
+  m.wmi.DiskDrive(0).properties["SerialNumber"] = c.first;
+  SimWmiObject twin = m.wmi.DiskDrive(0);
   twin.properties["SerialNumber"] = c.second;
-  wmi.objects.push_back(twin);
-  wmi.Find("Win32_PhysicalMedia", "Tag", "\\\\.\\PHYSICALDRIVE0")->properties["SerialNumber"] =
-      std::nullopt;
-  EXPECT_EQ(Query(wmi), c.expected);
-  ExpectAllGivenBack(wmi);
+  m.wmi.objects.push_back(twin);
+  m.wmi.PhysicalMedia(0).properties["SerialNumber"] = std::nullopt;
+  EXPECT_EQ(Query(m), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -172,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SeveralCase{"LaterEmptyEmpties", u"FIRST", u"", ""},
                     SeveralCase{"LaterNullLeaves", u"FIRST", std::nullopt, "FIRST"},
                     SeveralCase{"LaterTextReplaces", u"FIRST", u"SECOND", "SECOND"}),
-    [](const testing::TestParamInfo<SeveralCase>& row) { return row.param.name; });
+    RowName());
 
 // Machines whose paths lead the chain astray.
 struct ChainCase {
@@ -186,51 +161,54 @@ class ChainCases : public testing::TestWithParam<ChainCase> {};
 
 TEST_P(ChainCases, SendTheseQueries) {
   const ChainCase& c = GetParam();
-  SimWmi wmi;
-  c.setUp(wmi);
-  EXPECT_EQ(Query(wmi), c.expected);
-  EXPECT_EQ(wmi.queries, c.queries);
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  c.setUp(m.wmi);
+  EXPECT_EQ(Query(m), c.expected);
+  EXPECT_EQ(m.wmi.queries, c.queries);
 }
 
-const std::string kEmptyQuery2 = R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "")";
-const std::string kEmptyQuery3 =
+constexpr char kEmptyQuery2[] = R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "")";
+constexpr char kEmptyQuery3[] =
     R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "")";
-const std::string kEmptyQuery4 =
+constexpr char kEmptyQuery4[] =
     R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="")";
-const std::string kEmptyQuery5 = R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="")";
-const std::string kEmptyQuery6 = R"(SELECT * FROM Win32_DiskDrivePhysicalMedia WHERE Dependent="")";
-const std::string kEmptyQuery7 = R"(SELECT * FROM Win32_PhysicalMedia WHERE __PATH="")";
+constexpr char kEmptyQuery5[] = R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="")";
+constexpr char kEmptyQuery6[] = R"(SELECT * FROM Win32_DiskDrivePhysicalMedia WHERE Dependent="")";
+constexpr char kEmptyQuery7[] = R"(SELECT * FROM Win32_PhysicalMedia WHERE __PATH="")";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ChainCases,
     testing::Values(
-        ChainCase{"EmptyServiceSendsEmptyLiterals", [](SimWmi&) {}, "",
+        ChainCase{"EmptyServiceSendsEmptyLiterals",
+                  [](SimWmi&) {},
+                  "",
                   {kQuery1, kEmptyQuery2, kEmptyQuery3, kEmptyQuery4, kEmptyQuery5, kEmptyQuery6,
                    kEmptyQuery7}},
-        ChainCase{"NoLogicalDiskSendsTheDriveEscaped",
-                  [](SimWmi& wmi) {
-                    BuildRealisticMachine(wmi);
-                    wmi.Find("Win32_OperatingSystem", "SystemDrive", "C:")
-                        ->properties["SystemDrive"] = u"C:\\\"";
-                  },
-                  "",
-                  {kQuery1, R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "C:\"")",
-                   R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "C:\\\"")",
-                   kEmptyQuery4, kEmptyQuery5, kEmptyQuery6, kEmptyQuery7}},
-        ChainCase{"SystemDriveOnTwoPartitionsFollowsTheLast",
-                  [](SimWmi& wmi) {
-                    wmi.AddOperatingSystem("C:");
-                    wmi.AddDiskDrive(0, u"DISK0", u"M0");
-                    wmi.AddDiskDrive(1, u"DISK1", u"M1");
-                    wmi.AddPartition(0, 0);
-                    wmi.AddPartition(1, 0);
-                    wmi.AddLogicalDisk("C:", {{0, 0}, {1, 0}});
-                  },
-                  "DISK1",
-                  {kQuery1, kQuery2, kQuery3,
-                   R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="\\\\HOST\\ROOT\\CIMV2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"")",
-                   R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="\\\\HOST\\ROOT\\CIMV2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE1\"")"}},
+        ChainCase{
+            "NoLogicalDiskSendsTheDriveEscaped",
+            [](SimWmi& wmi) {
+              BuildRealisticMachine(wmi);
+              wmi.Find("Win32_OperatingSystem", "SystemDrive", "C:")->properties["SystemDrive"] =
+                  u"C:\\\"";
+            },
+            "",
+            {kQuery1, R"(SELECT * FROM Win32_LogicalDisk WHERE DeviceID = "C:\"")",
+             R"(SELECT * FROM Win32_LogicalDiskToPartition WHERE Dependent = "C:\\\"")",
+             kEmptyQuery4, kEmptyQuery5, kEmptyQuery6, kEmptyQuery7}},
+        ChainCase{
+            "SystemDriveOnTwoPartitionsFollowsTheLast",
+            [](SimWmi& wmi) {
+              wmi.AddOperatingSystem("C:");
+              wmi.AddDiskDrive(0, u"DISK0", u"M0");
+              wmi.AddDiskDrive(1, u"DISK1", u"M1");
+              wmi.AddPartition(0, 0);
+              wmi.AddPartition(1, 0);
+              wmi.AddLogicalDisk("C:", {{0, 0}, {1, 0}});
+            },
+            "DISK1",
+            {kQuery1, kQuery2, kQuery3,
+             R"(SELECT * FROM Win32_DiskDriveToDiskPartition WHERE Dependent="\\\\HOST\\ROOT\\CIMV2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"")",
+             R"(SELECT * FROM Win32_DiskDrive WHERE __PATH="\\\\HOST\\ROOT\\CIMV2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE1\"")"}},
         // A partition path of 150 bytes with 110 backslashes fits its buffer
         // but not once escaped: the chain stops rather than send it cut.
         ChainCase{"PathTooLongOnceEscapedEndsTheChain",
@@ -243,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "",
                   {kQuery1, kQuery2, kQuery3}}),
-    [](const testing::TestParamInfo<ChainCase>& row) { return row.param.name; });
+    RowName());
 
 // Each opening step answering in turn.
 struct OpeningCase {
@@ -258,14 +236,12 @@ class OpeningSteps : public testing::TestWithParam<OpeningCase> {};
 
 TEST_P(OpeningSteps, EndOrGoOnAndGiveEverythingBack) {
   const OpeningCase& c = GetParam();
-  SimWmi wmi;
-  BuildRealisticMachine(wmi);
-  wmi.results[{c.operation, 1}] = c.status;
-  EXPECT_EQ(Query(wmi, "as passed"), c.goesOn ? "WD-WCAV12345678" : "as passed");
-  EXPECT_EQ(wmi.queries.size(), c.goesOn ? 5u : 0u);
-  EXPECT_EQ(Calls(wmi, "CoUninitialize").size(),
-            static_cast<std::size_t>(c.uninitializeCalls));
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  BuildRealisticMachine(m.wmi);
+  m.faults.FailNth(c.operation, 1, c.status);
+  EXPECT_EQ(Query(m, "as passed"), c.goesOn ? "WD-WCAV12345678" : "as passed");
+  EXPECT_EQ(m.wmi.queries.size(), c.goesOn ? 5u : 0u);
+  EXPECT_EQ(Calls(m.wmi, "CoUninitialize").size(), static_cast<std::size_t>(c.uninitializeCalls));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -281,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpeningCase{"CoCreateInstanceFails", "CoCreateInstance", kEFail, false, 1},
         OpeningCase{"ConnectServerFails", "ConnectServer", kEFail, false, 1},
         OpeningCase{"CoSetProxyBlanketFails", "CoSetProxyBlanket", kEFail, false, 1}),
-    [](const testing::TestParamInfo<OpeningCase>& row) { return row.param.name; });
+    RowName());
 
 // Each query refused in turn, on a machine whose drive serial is all blanks
 // so that all seven run: queries 1 to 5 leave the result as passed, 6 and 7
@@ -290,14 +266,13 @@ class QueryRefused : public testing::TestWithParam<int> {};
 
 TEST_P(QueryRefused, EndsTheMethodThere) {
   const int query = GetParam();
-  SimWmi wmi;
-  BuildRealisticMachine(wmi);
-  Drive0(wmi).properties["SerialNumber"] = u"   ";
-  wmi.results[{"ExecQuery", query}] = kWbemEInvalidQuery;
-  EXPECT_EQ(Query(wmi, "as passed"), query <= 5 ? "as passed" : "");
-  EXPECT_EQ(wmi.queries.size(), static_cast<std::size_t>(query));
-  EXPECT_EQ(Calls(wmi, "CoUninitialize").size(), 1u);
-  ExpectAllGivenBack(wmi);
+  SimMachine m;
+  BuildRealisticMachine(m.wmi);
+  m.wmi.DiskDrive(0).properties["SerialNumber"] = u"   ";
+  m.faults.FailNth("ExecQuery", query, kWbemEInvalidQuery);
+  EXPECT_EQ(Query(m, "as passed"), query <= 5 ? "as passed" : "");
+  EXPECT_EQ(m.wmi.queries.size(), static_cast<std::size_t>(query));
+  EXPECT_EQ(Calls(m.wmi, "CoUninitialize").size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Queries, QueryRefused, testing::Range(1, 8));

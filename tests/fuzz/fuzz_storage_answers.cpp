@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(info.ReadStorageDescriptor() == 0);
   FUZZ_CHECK(info.identifyBlocks.empty());
   FUZZ_CHECK(machine.console.output.empty());
-  FUZZ_CHECK(machine.devices.OpenHandleCount() == 0);
+  FuzzCheckNoProblems(sim::Leftovers(machine));
   return 0;
 }

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "app/hard_drive_info.h"
-#include "devices/device_io.h"
 #include "devices/device_layouts.h"
 #include "fuzz_check.h"
 #include "sim/sim_machine.h"
@@ -22,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(found == again);
   FUZZ_CHECK(info.identifyBlocks.size() <= static_cast<std::size_t>(Result::kDrives));
   FUZZ_CHECK((found != 0) == !info.identifyBlocks.empty());
-  FUZZ_CHECK(machine.devices.OpenHandleCount() == 0);
-  FUZZ_CHECK(machine.devices.priorityClass == kNormalPriorityClass);
+  FuzzCheckNoProblems(sim::Leftovers(machine));
   return 0;
 }

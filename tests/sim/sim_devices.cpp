@@ -1,11 +1,12 @@
 #include "sim/sim_devices.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "devices/byte_order.h"
 #include "devices/device_layouts.h"
+#include "sim/call_log.h"
 
 namespace hdsn::sim {
 
@@ -13,7 +14,6 @@ using namespace hdsn::layout;
 
 namespace {
 
-constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kStorageAnswerLimit = 10000;
 
 void PutAtaText(IdentifyBlock& block, int firstWord, int words, const std::string& text) {
@@ -43,7 +43,7 @@ int PathIndex(const std::string& path, const std::string& name, const std::strin
   return index;
 }
 
-bool IsVxdPath(const std::string& path) { return path == "\\\\.\\IDE21201.VXD"; }
+bool IsVxdPath(const std::string& path) { return path == kLegacyVxdPath; }
 
 // The access a control code demands of the handle, from its CTL_CODE bits.
 bool HasAccessFor(std::uint32_t code, std::uint32_t access) {
@@ -53,10 +53,158 @@ bool HasAccessFor(std::uint32_t code, std::uint32_t access) {
   return true;
 }
 
-std::string Hex(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
+DriverAnswer Refuse(std::uint32_t error) { return {{}, error}; }
+
+DriverAnswer Written(const std::uint8_t* bytes, std::size_t count) {
+  return {Bytes(bytes, bytes + count), 0};
+}
+
+DriverAnswer AnswerSmartVersion(const SimPhysicalDrive& drive, const Bytes&,
+                                std::uint32_t outSize) {
+  if (!drive.smart) return Refuse(kErrorInvalidFunction);
+  if (outSize < GETVERSIONINPARAMS::kSize) return Refuse(kErrorInsufficientBuffer);
+  std::uint8_t version[GETVERSIONINPARAMS::kSize] = {};
+  version[GETVERSIONINPARAMS::bVersion.offset] = 1;
+  version[GETVERSIONINPARAMS::bRevision.offset] = 1;
+  version[GETVERSIONINPARAMS::bIDEDeviceMap.offset] = drive.deviceMap;
+  StoreLe32(version + GETVERSIONINPARAMS::fCapabilities.offset, 7);
+  return Written(version, sizeof version);
+}
+
+DriverAnswer AnswerSmartIdentify(const SimPhysicalDrive& drive, const Bytes& input,
+                                 std::uint32_t outSize) {
+  if (!drive.smart) return Refuse(kErrorInvalidFunction);
+  if (input.size() < SENDCMDINPARAMS::kSizeWithoutBuffer) return Refuse(kErrorInvalidParameter);
+  if (outSize < SENDCMDOUTPARAMS::kIdentifyAnswerSize) return Refuse(kErrorInsufficientBuffer);
+  // A device aborts the identify command that is not of its kind.
+  const std::uint8_t command = input[InParamsRegister(IDEREGS::bCommandReg)];
+  if (command != (drive.kind == DriveKind::kAta ? kIdCmd : kAtapiIdCmd))
+    return Refuse(kErrorGenFailure);
+  std::uint8_t reply[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
+  StoreLe32(reply + SENDCMDOUTPARAMS::cBufferSize.offset,
+            static_cast<std::uint32_t>(kIdentifyBufferSize));
+  std::memcpy(reply + SENDCMDOUTPARAMS::bBuffer.offset, drive.identify.data(), kIdentifyBufferSize);
+  return Written(reply, sizeof reply);
+}
+
+DriverAnswer AnswerStorageQuery(const SimPhysicalDrive& drive, const Bytes& input, std::uint32_t) {
+  if (input.size() < STORAGE_PROPERTY_QUERY::kSize) return Refuse(kErrorInvalidParameter);
+  // StorageDeviceProperty (0), or an NVMe drive's protocol-specific
+  // property, with PropertyStandardQuery (0).
+  const std::uint32_t property = LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::PropertyId.offset);
+  const std::optional<Bytes>* answer = property == kStorageDeviceProperty ? &drive.storageDescriptor
+                                       : property == drive.nvmeProperty   ? &drive.nvmeAnswer
+                                                                          : nullptr;
+  if (LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::QueryType.offset) != 0 || answer == nullptr ||
+      !*answer)
+    return Refuse(kErrorInvalidFunction);
+  return {**answer, 0};
+}
+
+// The two pass-through requests: the header of this build's pointer size,
+// the data at DataBufferOffset inside the one buffer. The answer is the
+// header as sent but for what the port driver changes, and the data.
+bool ValidPassThrough(const Bytes& input, std::size_t headerSize, Field dataOffset,
+                      Field dataLength, std::uint32_t outSize) {
+  if (input.size() < headerSize || LoadLe16(input.data()) != headerSize) return false;
+  const std::uint64_t offset = LoadLe32(input.data() + dataOffset.offset);
+  return offset >= headerSize && offset + LoadLe32(input.data() + dataLength.offset) <= outSize;
+}
+
+DriverAnswer PassThroughReply(const Bytes& input, std::size_t headerSize, Field dataOffset,
+                              const std::uint8_t* data, std::size_t count) {
+  Bytes reply(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(headerSize));
+  if (count == 0) return {reply, 0};
+  reply.resize(LoadLe32(input.data() + dataOffset.offset), 0);
+  reply.insert(reply.end(), data, data + count);
+  return {reply, 0};
+}
+
+DriverAnswer AnswerAtaPassThrough(const SimPhysicalDrive& drive, const Bytes& input,
+                                  std::uint32_t outSize) {
+  using Header = ATA_PASS_THROUGH_EX;
+  if (!drive.ataPassThrough) return Refuse(kErrorInvalidFunction);
+  if (!ValidPassThrough(input, Header::kSize, Header::DataBufferOffset, Header::DataTransferLength,
+                        outSize) ||
+      LoadLe32(input.data() + Header::DataTransferLength.offset) < kIdentifyBufferSize)
+    return Refuse(kErrorInvalidParameter);
+  const std::size_t status = Header::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset;
+  const bool identify = input[status] == kIdCmd && drive.kind == DriveKind::kAta;
+  DriverAnswer reply = PassThroughReply(input, Header::kSize, Header::DataBufferOffset,
+                                        drive.identify.data(), identify ? kIdentifyBufferSize : 0);
+  // Status DRDY and DSC; ERR, and ABRT in the error register, for a command
+  // the device does not take.
+  reply.bytes[status] = identify ? 0x50 : 0x51;
+  reply.bytes[Header::CurrentTaskFile.offset] = identify ? 0x00 : 0x04;
+  return reply;
+}
+
+DriverAnswer AnswerScsiPassThrough(const SimPhysicalDrive& drive, const Bytes& input,
+                                   std::uint32_t outSize) {
+  using Header = SCSI_PASS_THROUGH;
+  if (!ValidPassThrough(input, Header::kSize, Header::DataBufferOffset, Header::DataTransferLength,
+                        outSize))
+    return Refuse(kErrorInvalidParameter);
+  const std::uint8_t* cdb = input.data() + Header::Cdb.offset;
+  const bool serialPage =
+      drive.vpdPage && cdb[InquiryCdb6::OperationCode.offset] == kScsiopInquiry &&
+      cdb[InquiryCdb6::EnableVitalProductData.offset] == 1 &&
+      cdb[InquiryCdb6::PageCode.offset] == kVpdSerialNumberPage;
+  // The page as far as the allocation length and the transfer length allow.
+  const std::size_t allocation = std::size_t{cdb[InquiryCdb6::AllocationLength.offset]} << 8 |
+                                 cdb[InquiryCdb6::AllocationLength.offset + 1];
+  const std::size_t count =
+      !serialPage ? 0
+                  : std::min({drive.vpdPage->size(), allocation,
+                              std::size_t{LoadLe32(input.data() + Header::DataTransferLength.offset)}});
+  DriverAnswer reply = PassThroughReply(input, Header::kSize, Header::DataBufferOffset,
+                                        serialPage ? drive.vpdPage->data() : nullptr, count);
+  reply.bytes[Header::ScsiStatus.offset] = serialPage ? 0 : 2;  // GOOD or CHECK CONDITION
+  StoreLe32(reply.bytes.data() + Header::DataTransferLength.offset,
+            static_cast<std::uint32_t>(count));
+  return reply;
+}
+
+// Text blank-padded to the field's width.
+void PutPadded(std::uint8_t* at, Field field, const std::string& text) {
+  for (std::size_t k = 0; k < field.width; ++k)
+    at[field.offset + k] = static_cast<std::uint8_t>(k < text.size() ? text[k] : ' ');
+}
+
+DriverAnswer AnswerMediaSerial(const SimPhysicalDrive& drive, const Bytes&, std::uint32_t) {
+  if (!drive.mediaSerial) return Refuse(kErrorInvalidFunction);
+  return {*drive.mediaSerial, 0};
+}
+
+// A SCSI port's miniport: IDENTIFY DEVICE for targets 0 and 1.
+DriverAnswer AnswerMiniport(const SimScsiPort& port, const Bytes& input, std::uint32_t outSize) {
+  using Buffer = MiniportIdentifyBuffer;
+  if (input.size() < Buffer::kInputSize) return Refuse(kErrorInvalidParameter);
+  const std::uint8_t* header = input.data();
+  if (LoadLe32(header + SRB_IO_CONTROL::HeaderLength.offset) != SRB_IO_CONTROL::kSize ||
+      std::memcmp(header + SRB_IO_CONTROL::Signature.offset, kMiniportSignature,
+                  SRB_IO_CONTROL::Signature.width) != 0 ||
+      LoadLe32(header + SRB_IO_CONTROL::ControlCode.offset) != kIoctlScsiMiniportIdentify)
+    return Refuse(kErrorInvalidFunction);
+  const std::uint32_t length = LoadLe32(header + SRB_IO_CONTROL::Length.offset);
+  constexpr std::size_t kReplySize = SRB_IO_CONTROL::kSize + SENDCMDOUTPARAMS::kIdentifyAnswerSize;
+  if (length < SENDCMDOUTPARAMS::kIdentifyAnswerSize || outSize < kReplySize ||
+      outSize < SRB_IO_CONTROL::kSize + std::size_t{length})
+    return Refuse(kErrorInsufficientBuffer);
+  if (input[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] != kIdCmd)
+    return Refuse(kErrorInvalidFunction);
+
+  std::uint8_t reply[kReplySize] = {};
+  std::memcpy(reply, header, SRB_IO_CONTROL::kSize);
+  StoreLe32(reply + SRB_IO_CONTROL::ReturnCode.offset, 0);
+  const std::uint8_t target = input[Buffer::kInParams + SENDCMDINPARAMS::bDriveNumber.offset];
+  // An empty target answers with a blank block.
+  if (target < 2 && port.targets[target]) {
+    StoreLe32(reply + Buffer::kOutParams + SENDCMDOUTPARAMS::cBufferSize.offset,
+              static_cast<std::uint32_t>(kIdentifyBufferSize));
+    std::memcpy(reply + Buffer::kIdentifyBlock, port.targets[target]->data(), kIdentifyBufferSize);
+  }
+  return Written(reply, sizeof reply);
 }
 
 }  // namespace
@@ -66,7 +214,7 @@ IdentifyBlock MakeIdentifyBlock(const std::string& serial, const std::string& mo
   IdentifyBlock block{};
   // Word 0: a fixed ATA disk, or an ATAPI removable CD-ROM device.
   StoreLe16(block.data(), kind == DriveKind::kAta ? 0x0040 : 0x85C0);
-  PutAtaText(block, 10, 10, serial);
+  PutAtaText(block, kSerialFirstWord, kSerialLastWord - kSerialFirstWord + 1, serial);
   PutAtaText(block, 23, 4, "1.0");
   PutAtaText(block, 27, 20, model);
   return block;
@@ -85,6 +233,55 @@ Bytes MakeStorageDescriptor(std::uint32_t serialOffset, const std::string& seria
             static_cast<std::uint32_t>(answer.size()));
   StoreLe32(answer.data() + STORAGE_DEVICE_DESCRIPTOR::SerialNumberOffset.offset, serialOffset);
   return answer;
+}
+
+Bytes MakeDeviceDescriptor(std::uint32_t busType, const std::string& vendor,
+                           const std::string& product, const std::string& revision,
+                           const std::string& serial, bool removable) {
+  using Descriptor = STORAGE_DEVICE_DESCRIPTOR;
+  Bytes answer = MakeStorageDescriptor(0, "");
+  answer[Descriptor::RemovableMedia.offset] = removable ? 1 : 0;
+  StoreLe32(answer.data() + Descriptor::BusType.offset, busType);
+  const std::pair<Field, const std::string*> texts[] = {
+      {Descriptor::VendorIdOffset, &vendor},
+      {Descriptor::ProductIdOffset, &product},
+      {Descriptor::ProductRevisionOffset, &revision},
+      {Descriptor::SerialNumberOffset, &serial}};
+  for (const auto& [field, text] : texts) {
+    if (text->empty()) continue;
+    StoreLe32(answer.data() + field.offset, static_cast<std::uint32_t>(answer.size()));
+    answer.insert(answer.end(), text->begin(), text->end());
+    answer.push_back(0);
+  }
+  StoreLe32(answer.data() + Descriptor::Size.offset, static_cast<std::uint32_t>(answer.size()));
+  return answer;
+}
+
+Bytes MakeNvmeAnswer(const std::string& serial, const std::string& model,
+                     const std::string& firmware) {
+  using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
+  using Specific = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  using Identify = NVME_IDENTIFY_CONTROLLER_DATA;
+  Bytes answer(Descriptor::kSize + Identify::kSize, 0);
+  StoreLe32(answer.data() + Descriptor::Version.offset, Descriptor::kSize);
+  StoreLe32(answer.data() + Descriptor::Size.offset, Descriptor::kSize);
+  std::uint8_t* specific = answer.data() + Descriptor::ProtocolSpecificData.offset;
+  StoreLe32(specific + Specific::ProtocolType.offset, kProtocolTypeNvme);
+  StoreLe32(specific + Specific::DataType.offset, kNvmeDataTypeIdentify);
+  StoreLe32(specific + Specific::ProtocolDataRequestValue.offset, kNvmeIdentifyCnsController);
+  StoreLe32(specific + Specific::ProtocolDataOffset.offset, Specific::kSize);
+  StoreLe32(specific + Specific::ProtocolDataLength.offset, Identify::kSize);
+  std::uint8_t* data = specific + Specific::kSize;
+  PutPadded(data, Identify::SN, serial);
+  PutPadded(data, Identify::MN, model);
+  PutPadded(data, Identify::FR, firmware);
+  return answer;
+}
+
+Bytes MakeVpdSerialPage(const std::string& serial) {
+  Bytes page = {0x00, kVpdSerialNumberPage, 0x00, static_cast<std::uint8_t>(serial.size())};
+  page.insert(page.end(), serial.begin(), serial.end());
+  return page;
 }
 
 Bytes MakeMediaSerial(const std::string& text) {
@@ -111,19 +308,52 @@ Bytes MakeVxdAnswer(std::array<std::uint8_t, 4> controllerFlags,
 
 SimPhysicalDrive MakeAtaDrive(const std::string& serial, const std::string& model,
                               std::uint8_t deviceMap) {
-  SimPhysicalDrive drive;
-  drive.identify = MakeIdentifyBlock(serial, model, DriveKind::kAta);
-  drive.deviceMap = deviceMap;
-  return drive;
+  return {.identify = MakeIdentifyBlock(serial, model), .deviceMap = deviceMap};
 }
 
 SimPhysicalDrive MakeAtapiDrive(const std::string& serial, const std::string& model,
                                 std::uint8_t deviceMap) {
-  SimPhysicalDrive drive;
-  drive.identify = MakeIdentifyBlock(serial, model, DriveKind::kAtapi);
-  drive.kind = DriveKind::kAtapi;
-  drive.deviceMap = deviceMap;
+  return {.identify = MakeIdentifyBlock(serial, model, DriveKind::kAtapi),
+          .kind = DriveKind::kAtapi,
+          .deviceMap = deviceMap};
+}
+
+// Bus types of STORAGE_BUS_TYPE.
+constexpr std::uint32_t kBusUsb = 7;
+constexpr std::uint32_t kBusSata = 11;
+constexpr std::uint32_t kBusNvme = 17;
+
+SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::string& serial,
+                               const std::string& model) {
+  return {.smart = false,
+          .storageDescriptor = MakeDeviceDescriptor(kBusNvme, "NVMe", model, "1.0", descriptorSerial),
+          .nvmeAnswer = MakeNvmeAnswer(serial, model, "NV-FW-01")};
+}
+
+SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model) {
+  SimPhysicalDrive drive = MakeAtaDrive(serial, model);
+  drive.storageDescriptor = MakeDeviceDescriptor(kBusSata, "", model, "1.0", serial);
+  drive.ataPassThrough = true;
+  drive.vpdPage = MakeVpdSerialPage(serial);
   return drive;
+}
+
+SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model) {
+  return {.smart = false,
+          .storageDescriptor = MakeDeviceDescriptor(kBusUsb, "USB", model, "0001", "", true),
+          .vpdPage = MakeVpdSerialPage(serial)};
+}
+
+const std::map<std::uint32_t, DriveRequestHandler>& PhysicalDriveHandlers() {
+  static const std::map<std::uint32_t, DriveRequestHandler> handlers = {
+      {kSmartGetVersion, AnswerSmartVersion},
+      {kSmartRcvDriveData, AnswerSmartIdentify},
+      {kIoctlStorageQueryProperty, AnswerStorageQuery},
+      {kIoctlStorageGetMediaSerialNumber, AnswerMediaSerial},
+      {kIoctlAtaPassThrough, AnswerAtaPassThrough},
+      {kIoctlScsiPassThrough, AnswerScsiPassThrough},
+  };
+  return handlers;
 }
 
 std::vector<RequestRecord> SimDevices::RequestsWithCode(std::uint32_t code) const {
@@ -145,7 +375,6 @@ DeviceHandle SimDevices::CreateFileA(const char* fileName, std::uint32_t desired
   calls.push_back("CreateFileA " + path);
   opens.push_back({path, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
                    kInvalidHandleValue});
-  ++deviceCalls;
 
   bool exists = false;
   if (const int drive = PathIndex(path, "PhysicalDrive", ""); drive >= 0)
@@ -158,9 +387,16 @@ DeviceHandle SimDevices::CreateFileA(const char* fileName, std::uint32_t desired
   int& refusals = refuseFirstOpens[path];
   const bool refused = refusals > 0;
   if (refused) --refusals;
-  if (Fails("CreateFileA") || deviceCalls == failCallNumber || failOpenPaths.count(path) != 0 ||
-      refused || !exists) {
+  if (const auto error = faults_.Check("CreateFileA", kErrorFileNotFound)) {
+    Fail(static_cast<std::uint32_t>(*error));
+    return kInvalidHandleValue;
+  }
+  if (refused || !exists) {
     Fail(kErrorFileNotFound);
+    return kInvalidHandleValue;
+  }
+  if (!administrator && desiredAccess != 0 && PathIndex(path, "PhysicalDrive", "") >= 0) {
+    Fail(kErrorAccessDenied);
     return kInvalidHandleValue;
   }
   // Disk and port devices are opened as existing files; a VxD takes any
@@ -180,7 +416,6 @@ int SimDevices::DeviceIoControl(DeviceHandle device, std::uint32_t ioControlCode
                                 std::uint32_t inBufferSize, void* outBuffer,
                                 std::uint32_t outBufferSize, std::uint32_t* bytesReturned) {
   calls.push_back("DeviceIoControl " + Hex(ioControlCode));
-  ++deviceCalls;
   RequestRecord record{device,
                        "",
                        ioControlCode,
@@ -202,127 +437,41 @@ int SimDevices::DeviceIoControl(DeviceHandle device, std::uint32_t ioControlCode
   if (open == openHandles_.end()) {
     ++badHandleUses;
     result = Fail(kErrorInvalidHandle);
-  } else if (Fails("DeviceIoControl") || deviceCalls == failCallNumber ||
-             failCodes.count(ioControlCode) != 0 ||
-             failPathCodes.count({open->second.path, ioControlCode}) != 0) {
-    result = Fail(kErrorGenFailure);
-  } else if (auto override = answerOverrides.find(ioControlCode);
-             override != answerOverrides.end()) {
+  } else if (const auto error = faults_.Check("DeviceIoControl", kErrorGenFailure)) {
+    result = Fail(static_cast<std::uint32_t>(*error));
+  } else {
+    // The VxD writes its whole result, whatever size it was told.
     const std::size_t limit =
         IsVxdPath(open->second.path) ? VxdIdentifyResult::kSize : outBufferSize;
-    const std::size_t count = std::min(override->second.bytes.size(), limit);
-    if (count > 0) std::memcpy(outBuffer, override->second.bytes.data(), count);
+    DriverAnswer answer;
+    if (auto override = answerOverrides.find(ioControlCode); override != answerOverrides.end())
+      answer = {override->second.bytes, override->second.result != 0 ? 0 : kErrorGenFailure};
+    else
+      answer = Answer(open->second, ioControlCode, record.input, outBufferSize);
+    const std::size_t count = std::min(answer.bytes.size(), limit);
+    if (count > 0) std::memcpy(outBuffer, answer.bytes.data(), count);
     if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(count);
-    result = override->second.result;
-    if (result == 0) Fail(kErrorGenFailure);
-  } else {
-    result = Answer(open->second, ioControlCode, record.input,
-                    static_cast<std::uint8_t*>(outBuffer), outBufferSize, bytesReturned);
+    result = answer.error == 0 ? 1 : Fail(answer.error);
   }
   requests.back().result = result;
   return result;
 }
 
-int SimDevices::Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
-                       std::uint8_t* out, std::uint32_t outSize, std::uint32_t* bytesReturned) {
+DriverAnswer SimDevices::Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
+                                std::uint32_t outSize) {
   if (IsVxdPath(device.path)) {
-    if (code != kVxdIdentifyCode) return Fail(kErrorInvalidFunction);
-    // The VxD fills its whole result, whatever size it was told.
-    const std::size_t count = std::min(vxdAnswer->size(), VxdIdentifyResult::kSize);
-    if (count > 0) std::memcpy(out, vxdAnswer->data(), count);
-    if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(count);
-    return vxdResult != 0 ? vxdResult : Fail(kErrorGenFailure);
+    if (code != kVxdIdentifyCode) return Refuse(kErrorInvalidFunction);
+    return {*vxdAnswer, vxdResult != 0 ? 0 : kErrorGenFailure};
   }
-  if (const int drive = PathIndex(device.path, "PhysicalDrive", ""); drive >= 0)
-    return AnswerDrive(physicalDrives.at(drive), device, code, input, out, outSize, bytesReturned);
-  if (!HasAccessFor(code, device.access)) return Fail(kErrorAccessDenied);
-  const int port = PathIndex(device.path, "Scsi", ":");
-  return AnswerPort(scsiPorts.at(port), code, input, out, outSize, bytesReturned);
-}
-
-int SimDevices::AnswerDrive(SimPhysicalDrive& drive, const OpenDevice& device, std::uint32_t code,
-                            const Bytes& input, std::uint8_t* out, std::uint32_t outSize,
-                            std::uint32_t* bytesReturned) {
-  if (!HasAccessFor(code, device.access)) return Fail(kErrorAccessDenied);
-  auto answer = [&](const std::uint8_t* bytes, std::size_t count) {
-    if (count > 0) std::memcpy(out, bytes, count);
-    if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(count);
-    return 1;
-  };
-
-  switch (code) {
-    case kSmartGetVersion: {
-      if (!drive.smart) return Fail(kErrorInvalidFunction);
-      if (outSize < GETVERSIONINPARAMS::kSize) return Fail(kErrorInsufficientBuffer);
-      std::uint8_t version[GETVERSIONINPARAMS::kSize] = {1, 1, 0, drive.deviceMap};
-      StoreLe32(version + GETVERSIONINPARAMS::fCapabilities.offset, 7);
-      return answer(version, sizeof version);
-    }
-    case kSmartRcvDriveData: {
-      if (!drive.smart) return Fail(kErrorInvalidFunction);
-      if (input.size() < SENDCMDINPARAMS::kSizeWithoutBuffer) return Fail(kErrorInvalidParameter);
-      if (outSize < SENDCMDOUTPARAMS::kIdentifyAnswerSize) return Fail(kErrorInsufficientBuffer);
-      // A device aborts the identify command that is not of its kind.
-      const std::uint8_t command = input[InParamsRegister(IDEREGS::bCommandReg)];
-      const std::uint8_t expected = drive.kind == DriveKind::kAta ? kIdCmd : kAtapiIdCmd;
-      if (command != expected) return Fail(kErrorGenFailure);
-      std::uint8_t reply[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
-      StoreLe32(reply + SENDCMDOUTPARAMS::cBufferSize.offset,
-                static_cast<std::uint32_t>(kIdentifyBufferSize));
-      std::memcpy(reply + SENDCMDOUTPARAMS::bBuffer.offset, drive.identify.data(),
-                  kIdentifyBufferSize);
-      return answer(reply, sizeof reply);
-    }
-    case kIoctlStorageQueryProperty: {
-      if (input.size() < STORAGE_PROPERTY_QUERY::kSize) return Fail(kErrorInvalidParameter);
-      if (LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::PropertyId.offset) != 0 ||
-          LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::QueryType.offset) != 0 ||
-          !drive.storageDescriptor)
-        return Fail(kErrorInvalidFunction);
-      return answer(drive.storageDescriptor->data(),
-                    std::min<std::size_t>(drive.storageDescriptor->size(), outSize));
-    }
-    case kIoctlStorageGetMediaSerialNumber:
-      if (!drive.mediaSerial) return Fail(kErrorInvalidFunction);
-      return answer(drive.mediaSerial->data(),
-                    std::min<std::size_t>(drive.mediaSerial->size(), outSize));
-    default:
-      return Fail(kErrorInvalidFunction);
+  if (!HasAccessFor(code, device.access)) return Refuse(kErrorAccessDenied);
+  if (const int drive = PathIndex(device.path, "PhysicalDrive", ""); drive >= 0) {
+    const auto& handlers = PhysicalDriveHandlers();
+    auto handler = handlers.find(code);
+    if (handler == handlers.end()) return Refuse(kErrorInvalidFunction);
+    return handler->second(physicalDrives.at(drive), input, outSize);
   }
-}
-
-int SimDevices::AnswerPort(SimScsiPort& port, std::uint32_t code, const Bytes& input,
-                           std::uint8_t* out, std::uint32_t outSize, std::uint32_t* bytesReturned) {
-  using Buffer = MiniportIdentifyBuffer;
-  if (code != kIoctlScsiMiniport) return Fail(kErrorInvalidFunction);
-  if (input.size() < Buffer::kInputSize) return Fail(kErrorInvalidParameter);
-  const std::uint8_t* header = input.data();
-  if (LoadLe32(header + SRB_IO_CONTROL::HeaderLength.offset) != SRB_IO_CONTROL::kSize ||
-      std::memcmp(header + SRB_IO_CONTROL::Signature.offset, "SCSIDISK", 8) != 0 ||
-      LoadLe32(header + SRB_IO_CONTROL::ControlCode.offset) != kIoctlScsiMiniportIdentify)
-    return Fail(kErrorInvalidFunction);
-  const std::uint32_t length = LoadLe32(header + SRB_IO_CONTROL::Length.offset);
-  constexpr std::size_t kReplySize = SRB_IO_CONTROL::kSize + SENDCMDOUTPARAMS::kIdentifyAnswerSize;
-  if (length < SENDCMDOUTPARAMS::kIdentifyAnswerSize || outSize < kReplySize ||
-      outSize < SRB_IO_CONTROL::kSize + std::size_t{length})
-    return Fail(kErrorInsufficientBuffer);
-  if (input[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] != kIdCmd)
-    return Fail(kErrorInvalidFunction);
-
-  std::uint8_t reply[kReplySize] = {};
-  std::memcpy(reply, header, SRB_IO_CONTROL::kSize);
-  StoreLe32(reply + SRB_IO_CONTROL::ReturnCode.offset, 0);
-  const std::uint8_t target = input[Buffer::kInParams + SENDCMDINPARAMS::bDriveNumber.offset];
-  if (target < 2 && port.targets[target]) {
-    if (port.kinds[target] != DriveKind::kAta) return Fail(kErrorGenFailure);
-    StoreLe32(reply + Buffer::kOutParams + SENDCMDOUTPARAMS::cBufferSize.offset,
-              static_cast<std::uint32_t>(kIdentifyBufferSize));
-    std::memcpy(reply + Buffer::kIdentifyBlock, port.targets[target]->data(), kIdentifyBufferSize);
-  }
-  // An empty target answers with a blank block.
-  std::memcpy(out, reply, sizeof reply);
-  if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(sizeof reply);
-  return 1;
+  if (code != kIoctlScsiMiniport) return Refuse(kErrorInvalidFunction);
+  return AnswerMiniport(scsiPorts.at(PathIndex(device.path, "Scsi", ":")), input, outSize);
 }
 
 int SimDevices::CloseHandle(DeviceHandle object) {
@@ -337,14 +486,10 @@ int SimDevices::CloseHandle(DeviceHandle object) {
 
 std::uint32_t SimDevices::GetLastError() {
   calls.push_back("GetLastError");
-  ++getLastErrorCalls;
   return lastError;
 }
 
-DeviceHandle SimDevices::GetCurrentProcess() {
-  ++getCurrentProcessCalls;
-  return kCurrentProcess;
-}
+DeviceHandle SimDevices::GetCurrentProcess() { return kCurrentProcess; }
 
 int SimDevices::SetPriorityClass(DeviceHandle process, std::uint32_t newClass) {
   calls.push_back("SetPriorityClass " + Hex(newClass));
@@ -353,7 +498,8 @@ int SimDevices::SetPriorityClass(DeviceHandle process, std::uint32_t newClass) {
     ++badHandleUses;
     return Fail(kErrorInvalidHandle);
   }
-  if (Fails("SetPriorityClass")) return Fail(kErrorAccessDenied);
+  if (const auto error = faults_.Check("SetPriorityClass", kErrorAccessDenied))
+    return Fail(static_cast<std::uint32_t>(*error));
   priorityClass = newClass;
   return 1;
 }

@@ -1,20 +1,21 @@
 // The simulated machine's disk drivers: physical drives and SCSI ports that
 // answer SMART and miniport identify requests from one IDENTIFY block per
 // drive, the storage class driver's two queries, and the legacy IDE VxD.
-// Every call is recorded with its arguments and request bytes; any call can
-// be made to fail, and any answer replaced by arbitrary bytes.
+// Every call is recorded with its arguments and request bytes; the fault
+// plan makes calls fail, and any answer can be replaced by arbitrary bytes.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "app/hard_drive_info.h"
 #include "devices/device_io.h"
+#include "devices/device_layouts.h"
+#include "inventory/inventory_layouts.h"
 #include "sim/fault_plan.h"
 
 namespace hdsn::sim {
@@ -32,6 +33,17 @@ IdentifyBlock MakeIdentifyBlock(const std::string& serial, const std::string& mo
 // offset, with the text (no terminator added) written there when it fits in
 // the answer. Size covers the answer.
 Bytes MakeStorageDescriptor(std::uint32_t serialOffset, const std::string& serialText);
+// A device descriptor of the bus type with each text NUL-terminated after
+// the header; an empty text has offset 0.
+Bytes MakeDeviceDescriptor(std::uint32_t busType, const std::string& vendor,
+                           const std::string& product, const std::string& revision,
+                           const std::string& serial, bool removable = false);
+// The NVMe identify query's answer: the protocol data descriptor, then 4096
+// bytes of identify controller data holding the texts, blank-padded.
+Bytes MakeNvmeAnswer(const std::string& serial, const std::string& model,
+                     const std::string& firmware);
+// A unit serial number page (VPD 0x80) holding the text.
+Bytes MakeVpdSerialPage(const std::string& serial);
 // A media serial number answer with the text at offset 16.
 Bytes MakeMediaSerial(const std::string& text);
 // A 4108-byte legacy VxD answer with the given flags and blocks.
@@ -47,20 +59,56 @@ struct SimPhysicalDrive {
   // False: the driver knows no SMART requests (as under Wine).
   bool smart = true;
   // Answers of the storage class driver; none: the query fails.
-  std::optional<Bytes> storageDescriptor;
-  std::optional<Bytes> mediaSerial;
+  std::optional<Bytes> storageDescriptor = std::nullopt;
+  std::optional<Bytes> mediaSerial = std::nullopt;
+  // The whole answer of the NVMe identify query and the property that gives
+  // it (the adapter's or the device's); none: no NVMe drive.
+  std::optional<Bytes> nvmeAnswer = std::nullopt;
+  std::uint32_t nvmeProperty = layout::kStorageAdapterProtocolSpecificProperty;
+  // Whether the port passes ATA commands on: IDENTIFY DEVICE answers with
+  // `identify`, and an ATAPI device aborts it.
+  bool ataPassThrough = false;
+  // The unit serial number page as the device sends it; none: INQUIRY of it
+  // ends in CHECK CONDITION.
+  std::optional<Bytes> vpdPage = std::nullopt;
 };
+
+// What a driver does with one request: the bytes it writes to the output
+// buffer (never more than its stated size) and 0, or the error the request
+// fails with.
+struct DriverAnswer {
+  Bytes bytes;
+  std::uint32_t error = 0;
+};
+
+// A physical drive's driver for one control code. The machine has checked
+// the handle's access against the code; `input` holds the bytes sent.
+using DriveRequestHandler = DriverAnswer (*)(const SimPhysicalDrive& drive, const Bytes& input,
+                                             std::uint32_t outSize);
+
+// The control codes a physical drive's driver answers, each with its
+// handler; any other code fails with ERROR_INVALID_FUNCTION. A new kind of
+// request is a new entry here and, when it needs one, a field of
+// SimPhysicalDrive.
+const std::map<std::uint32_t, DriveRequestHandler>& PhysicalDriveHandlers();
 
 // An ATA drive answering SMART with the given device map.
 SimPhysicalDrive MakeAtaDrive(const std::string& serial, const std::string& model,
                               std::uint8_t deviceMap = 0x01);
 SimPhysicalDrive MakeAtapiDrive(const std::string& serial, const std::string& model,
                                 std::uint8_t deviceMap = 0x10);
+// Disks as hdsn-disks meets them: an NVMe drive whose descriptor gives an
+// identifier of another kind than its serial (as WMI does); a SATA drive
+// behind a port that passes ATA commands and translates INQUIRY; a USB
+// bridge that answers only the descriptor and the unit serial number page.
+SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::string& serial,
+                               const std::string& model);
+SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model);
+SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model);
 
 struct SimScsiPort {
   // Drives at targets 0 and 1; an empty target answers with a blank block.
   std::optional<IdentifyBlock> targets[2];
-  DriveKind kinds[2] = {DriveKind::kAta, DriveKind::kAta};
 };
 
 struct OpenRecord {
@@ -83,15 +131,23 @@ struct RequestRecord {
   int result;
 };
 
-class SimDevices final : public DeviceIoInterface, public Faultable {
+// Every control code the machine's drivers answer.
+inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kSmartGetVersion,
+                                                        layout::kSmartRcvDriveData,
+                                                        layout::kIoctlScsiMiniport,
+                                                        layout::kIoctlStorageQueryProperty,
+                                                        layout::kIoctlStorageGetMediaSerialNumber,
+                                                        layout::kVxdIdentifyCode};
+
+// The path of the legacy IDE VxD, and the signature miniport requests carry.
+inline constexpr char kLegacyVxdPath[] = "\\\\.\\IDE21201.VXD";
+inline constexpr char kMiniportSignature[] = "SCSIDISK";
+
+class SimDevices final : public DeviceIoInterface {
  public:
   static constexpr DeviceHandle kCurrentProcess = -1;
-  static constexpr std::uint32_t kErrorFileNotFound = 2;
-  static constexpr std::uint32_t kErrorInvalidHandle = 6;
-  static constexpr std::uint32_t kErrorAccessDenied = 5;
-  static constexpr std::uint32_t kErrorInvalidFunction = 1;
-  static constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-  static constexpr std::uint32_t kErrorGenFailure = 31;
+
+  explicit SimDevices(FaultPlan& faults) : faults_(faults) {}
 
   // The machine's devices.
   std::map<int, SimPhysicalDrive> physicalDrives;
@@ -101,14 +157,11 @@ class SimDevices final : public DeviceIoInterface, public Faultable {
   std::optional<Bytes> vxdAnswer;
   // Whether the VxD's request reports success (it writes all the same).
   int vxdResult = 1;
-
-  // Faults.
-  std::set<std::string> failOpenPaths;          // every open of these paths fails
-  std::map<std::string, int> refuseFirstOpens;  // the first n opens of a path fail
-  std::set<std::uint32_t> failCodes;            // every request with this code fails
-  std::set<std::pair<std::string, std::uint32_t>> failPathCodes;
-  // The k-th CreateFileA or DeviceIoControl call (counting from 1) fails.
-  int failCallNumber = 0;
+  // The first n opens of a path fail, as the legacy VxD's do while it starts.
+  std::map<std::string, int> refuseFirstOpens;
+  // False: opening a physical drive with any access right is refused with
+  // ERROR_ACCESS_DENIED, as it is for a user without administrator rights.
+  bool administrator = true;
   // Replaces the driver's answer to every request with this code: the bytes
   // are written (cut at the stated output size; for the VxD at 4108) and the
   // request reports the given result.
@@ -123,12 +176,9 @@ class SimDevices final : public DeviceIoInterface, public Faultable {
   std::vector<RequestRecord> requests;
   std::vector<DeviceHandle> closes;
   std::vector<std::string> calls;  // every call in order, one line each
-  int getLastErrorCalls = 0;
-  int getCurrentProcessCalls = 0;
   std::vector<std::uint32_t> priorityClassCalls;
   std::uint32_t priorityClass = kNormalPriorityClass;
   int badHandleUses = 0;  // requests or closes on a handle not open
-  int deviceCalls = 0;    // CreateFileA and DeviceIoControl calls so far
   std::uint32_t lastError = 0;
 
   std::size_t OpenHandleCount() const { return openHandles_.size(); }
@@ -152,14 +202,10 @@ class SimDevices final : public DeviceIoInterface, public Faultable {
     std::uint32_t access;
   };
   int Fail(std::uint32_t error);
-  int Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input, std::uint8_t* out,
-             std::uint32_t outSize, std::uint32_t* bytesReturned);
-  int AnswerDrive(SimPhysicalDrive& drive, const OpenDevice& device, std::uint32_t code,
-                  const Bytes& input, std::uint8_t* out, std::uint32_t outSize,
-                  std::uint32_t* bytesReturned);
-  int AnswerPort(SimScsiPort& port, std::uint32_t code, const Bytes& input, std::uint8_t* out,
-                 std::uint32_t outSize, std::uint32_t* bytesReturned);
+  DriverAnswer Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
+                      std::uint32_t outSize);
 
+  FaultPlan& faults_;
   std::map<DeviceHandle, OpenDevice> openHandles_;
   DeviceHandle nextHandle_ = 0x100;
 };

@@ -2,17 +2,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "devices/byte_order.h"
 
 namespace hdsn::sim {
 
-constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-
 std::uint32_t SimSystem::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
-  if (Fails("GetWindowsDirectoryA") || failWindowsDirectory) return 0;
-  if (windowsDirectory.size() + 1 > size) return static_cast<std::uint32_t>(windowsDirectory.size() + 1);
+  if (faults_.Check("GetWindowsDirectoryA", 0)) return 0;
+  if (windowsDirectory.size() + 1 > size)
+    return static_cast<std::uint32_t>(windowsDirectory.size() + 1);
   std::memcpy(buffer, windowsDirectory.c_str(), windowsDirectory.size() + 1);
   return static_cast<std::uint32_t>(windowsDirectory.size());
 }
@@ -25,7 +24,7 @@ int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameB
                                      std::uint32_t fileSystemNameSize) {
   volumeQueries.emplace_back(rootPathName);
   auto volume = volumeSerials.find(rootPathName);
-  if (Fails("GetVolumeInformationA") || volume == volumeSerials.end()) return 0;
+  if (faults_.Check("GetVolumeInformationA", 0) || volume == volumeSerials.end()) return 0;
   // Fill the outputs the way Windows does, to their stated sizes.
   std::snprintf(volumeNameBuffer, volumeNameSize, "%s", "SYSTEM");
   std::snprintf(fileSystemNameBuffer, fileSystemNameSize, "%s", "NTFS");
@@ -38,14 +37,16 @@ int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameB
 int SimSystem::GetVersionExA(OsVersionInfoA* versionInformation) {
   ++getVersionCalls;
   lastVersionInfoSize = LoadLe32(versionInformation->bytes);
-  if (Fails("GetVersionExA") || failGetVersion || lastVersionInfoSize != OsVersionInfoA::kSize)
-    return 0;
-  StoreLe32(versionInformation->bytes + 4, platformId == 2 ? 5 : 4);  // major version
+  if (faults_.Check("GetVersionExA", 0) || lastVersionInfoSize != OsVersionInfoA::kSize) return 0;
+  // Major version 5 on the NT family, 4 before it.
+  StoreLe32(versionInformation->bytes + 4, platformId == kVerPlatformWin32Nt ? 5 : 4);
   StoreLe32(versionInformation->bytes + OsVersionInfoA::kPlatformIdOffset, platformId);
   return 1;
 }
 
-void SimConsole::VPrintf(const char* format, std::va_list args) {
+namespace {
+
+void AppendFormatted(std::string& to, const char* format, std::va_list args) {
   std::va_list copy;
   va_copy(copy, args);
   const int length = std::vsnprintf(nullptr, 0, format, copy);
@@ -54,7 +55,17 @@ void SimConsole::VPrintf(const char* format, std::va_list args) {
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
   std::vsnprintf(text.data(), text.size(), format, args);
   text.resize(static_cast<std::size_t>(length));
-  output += text;
+  to += text;
+}
+
+}  // namespace
+
+void SimConsole::VPrintf(const char* format, std::va_list args) {
+  AppendFormatted(output, format, args);
+}
+
+void SimConsole::VPrintfError(const char* format, std::va_list args) {
+  AppendFormatted(errorOutput, format, args);
 }
 
 int SimConsole::GetChar() {
@@ -64,19 +75,15 @@ int SimConsole::GetChar() {
   return input;
 }
 
-bool SimText::ConversionFails() {
-  ++conversions;
-  if (Fails("code page conversion") ||
-      (failConversionsAfter >= 0 && conversions > failConversionsAfter)) {
-    lastError = kErrorInvalidParameter;
-    return true;
-  }
-  return false;
+bool SimText::Fails(const char* call) {
+  const std::optional<FaultPlan::Status> error = faults_.Check(call, kErrorInvalidParameter);
+  if (error) lastError = static_cast<std::uint32_t>(*error);
+  return error.has_value();
 }
 
 int SimText::WideCharToMultiByte(const char16_t* wide, int wideLength, char* narrow,
                                  int narrowSize) {
-  if (ConversionFails()) return 0;
+  if (Fails("WideCharToMultiByte")) return 0;
   std::size_t length = 0;
   if (wideLength < 0) {
     while (wide[length] != 0) ++length;
@@ -97,7 +104,7 @@ int SimText::WideCharToMultiByte(const char16_t* wide, int wideLength, char* nar
 
 int SimText::MultiByteToWideChar(const char* narrow, int narrowLength, char16_t* wide,
                                  int wideSize) {
-  if (ConversionFails()) return 0;
+  if (Fails("MultiByteToWideChar")) return 0;
   std::size_t length =
       narrowLength < 0 ? std::strlen(narrow) + 1 : static_cast<std::size_t>(narrowLength);
   if (wideSize == 0) return static_cast<int>(length);

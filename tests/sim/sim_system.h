@@ -13,16 +13,18 @@
 
 namespace hdsn::sim {
 
-class SimSystem final : public SystemInterface, public Faultable {
+// The volume serial number of the system drive unless a test sets another.
+inline constexpr std::uint32_t kSystemVolumeSerial = 0x43000000u;
+
+class SimSystem final : public SystemInterface {
  public:
-  // What GetWindowsDirectoryA writes; with failWindowsDirectory it writes
-  // nothing and returns 0.
+  explicit SimSystem(FaultPlan& faults) : faults_(faults) {}
+
+  // What GetWindowsDirectoryA writes.
   std::string windowsDirectory = "C:\\WINDOWS";
-  bool failWindowsDirectory = false;
   // Volume serial numbers by root path; a root not listed fails.
-  std::map<std::string, std::uint32_t> volumeSerials = {{"C:\\", 0x43000000u}};
-  std::uint32_t platformId = 2;  // VER_PLATFORM_WIN32_NT
-  bool failGetVersion = false;
+  std::map<std::string, std::uint32_t> volumeSerials = {{"C:\\", kSystemVolumeSerial}};
+  std::uint32_t platformId = kVerPlatformWin32Nt;
 
   std::vector<std::string> volumeQueries;  // root paths asked for
   int getVersionCalls = 0;
@@ -34,18 +36,23 @@ class SimSystem final : public SystemInterface, public Faultable {
                             std::uint32_t* maximumComponentLength, std::uint32_t* fileSystemFlags,
                             char* fileSystemNameBuffer, std::uint32_t fileSystemNameSize) override;
   int GetVersionExA(OsVersionInfoA* versionInformation) override;
+
+ private:
+  FaultPlan& faults_;
 };
 
 class SimConsole final : public ConsoleInterface {
  public:
   std::string output;
-  int input = -1;  // what getchar returns; EOF by default
+  std::string errorOutput;  // standard error
+  int input = -1;           // what getchar returns; EOF by default
   std::size_t flushedLength = 0;
   int getCharCalls = 0;
   std::size_t outputAtGetChar = 0;
   bool flushedBeforeGetChar = false;
 
   void VPrintf(const char* format, std::va_list args) override;
+  void VPrintfError(const char* format, std::va_list args) override;
   void Flush() override { flushedLength = output.size(); }
   int GetChar() override;
 };
@@ -55,12 +62,12 @@ class SimConsole final : public ConsoleInterface {
 // Conversions behave as Windows': -1 lengths take the terminator along, a
 // size of 0 asks for the size needed, and a buffer too small is filled up to
 // its size and the call fails with ERROR_INSUFFICIENT_BUFFER.
-class SimText final : public TextInterface, public Faultable {
+class SimText final : public TextInterface {
  public:
+  explicit SimText(FaultPlan& faults) : faults_(faults) {}
+
   std::set<unsigned char> leadBytes;
   std::uint32_t lastError = 0;
-  int failConversionsAfter = -1;  // conversions that succeed before all fail; -1: none fail
-  int conversions = 0;
 
   int WideCharToMultiByte(const char16_t* wide, int wideLength, char* narrow,
                           int narrowSize) override;
@@ -71,7 +78,9 @@ class SimText final : public TextInterface, public Faultable {
   std::uint32_t GetLastError() override { return lastError; }
 
  private:
-  bool ConversionFails();
+  bool Fails(const char* call);
+
+  FaultPlan& faults_;
 };
 
 }  // namespace hdsn::sim

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
+
+#include "sim/call_log.h"
 
 namespace hdsn::sim {
 namespace {
@@ -19,17 +22,11 @@ bool EqualsNoCase(const std::u16string& a, const std::u16string& b) {
                     [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
-std::string Hex(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
-
 std::string ShowGuid(const Guid& guid) {
   char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                guid.data1, guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2],
-                guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.data1,
+                guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2], guid.data4[3],
+                guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
   return text;
 }
 
@@ -152,8 +149,12 @@ std::string ObjectPath(const std::string& className, const std::string& key,
   return "\\\\HOST\\ROOT\\CIMV2:" + className + "." + key + "=\"" + escaped + "\"";
 }
 
+namespace {
+std::string PhysicalDriveId(int disk) { return "\\\\.\\PHYSICALDRIVE" + std::to_string(disk); }
+}  // namespace
+
 std::string DiskDrivePath(int disk) {
-  return ObjectPath("Win32_DiskDrive", "DeviceID", "\\\\.\\PHYSICALDRIVE" + std::to_string(disk));
+  return ObjectPath("Win32_DiskDrive", "DeviceID", PhysicalDriveId(disk));
 }
 
 std::string PartitionPath(int disk, int partition) {
@@ -166,10 +167,10 @@ std::string LogicalDiskPath(const std::string& deviceId) {
 }
 
 std::string PhysicalMediaPath(int disk) {
-  return ObjectPath("Win32_PhysicalMedia", "Tag", "\\\\.\\PHYSICALDRIVE" + std::to_string(disk));
+  return ObjectPath("Win32_PhysicalMedia", "Tag", PhysicalDriveId(disk));
 }
 
-SimWmi::SimWmi() = default;
+SimWmi::SimWmi(FaultPlan& faults) : faults_(faults) {}
 SimWmi::~SimWmi() = default;
 
 void SimWmi::AddOperatingSystem(const std::string& systemDrive) {
@@ -180,11 +181,12 @@ void SimWmi::AddOperatingSystem(const std::string& systemDrive) {
 
 void SimWmi::AddDiskDrive(int disk, std::optional<std::u16string> serial,
                           std::optional<std::u16string> mediaSerial) {
-  const std::string deviceId = "\\\\.\\PHYSICALDRIVE" + std::to_string(disk);
+  const std::string deviceId = PhysicalDriveId(disk);
   objects.push_back({"Win32_DiskDrive",
                      {{"DeviceID", Latin1ToWide(deviceId)},
                       {"SerialNumber", std::move(serial)},
-                      {"__PATH", Latin1ToWide(DiskDrivePath(disk))}}});
+                      {"__PATH", Latin1ToWide(DiskDrivePath(disk))}},
+                     {{"Index", disk}}});
   objects.push_back({"Win32_PhysicalMedia",
                      {{"Tag", Latin1ToWide(deviceId)},
                       {"SerialNumber", std::move(mediaSerial)},
@@ -192,6 +194,13 @@ void SimWmi::AddDiskDrive(int disk, std::optional<std::u16string> serial,
   objects.push_back({"Win32_DiskDrivePhysicalMedia",
                      {{"Antecedent", Latin1ToWide(PhysicalMediaPath(disk))},
                       {"Dependent", Latin1ToWide(DiskDrivePath(disk))}}});
+}
+
+void SimWmi::AddInventoryDisk(int disk, std::u16string serial, std::u16string model,
+                              std::u16string firmware) {
+  AddDiskDrive(disk, std::move(serial), std::nullopt);
+  DiskDrive(disk).properties["Model"] = std::move(model);
+  DiskDrive(disk).properties["FirmwareRevision"] = std::move(firmware);
 }
 
 void SimWmi::AddPartition(int disk, int partition) {
@@ -223,6 +232,18 @@ SimWmiObject* SimWmi::Find(const std::string& className, const std::string& prop
   return nullptr;
 }
 
+SimWmiObject& SimWmi::DiskDrive(int disk) {
+  SimWmiObject* found = Find("Win32_DiskDrive", "DeviceID", PhysicalDriveId(disk));
+  if (found == nullptr) throw std::logic_error("no Win32_DiskDrive " + std::to_string(disk));
+  return *found;
+}
+
+SimWmiObject& SimWmi::PhysicalMedia(int disk) {
+  SimWmiObject* found = Find("Win32_PhysicalMedia", "Tag", PhysicalDriveId(disk));
+  if (found == nullptr) throw std::logic_error("no Win32_PhysicalMedia " + std::to_string(disk));
+  return *found;
+}
+
 int SimWmi::LiveObjects() const {
   return static_cast<int>(std::count_if(nodes_.begin(), nodes_.end(),
                                         [](const auto& node) { return !node->released; }));
@@ -235,12 +256,10 @@ int SimWmi::LiveStrings() const {
 
 std::optional<HResult> SimWmi::Enter(const std::string& call, const std::string& operation) {
   calls.push_back(call);
-  const int occurrence = ++callCounts_[operation];
-  auto result = results.find({operation, occurrence});
-  if (result != results.end()) return result->second;
-  if (failCallNumber == static_cast<int>(calls.size())) return failCallStatus;
-  if (Fails(operation.c_str())) return operation == "SysAllocStringLen" ? kEOutOfMemory : kEFail;
-  return std::nullopt;
+  const std::optional<FaultPlan::Status> status =
+      faults_.Check(operation, operation == "SysAllocStringLen" ? kEOutOfMemory : kEFail);
+  if (!status) return std::nullopt;
+  return static_cast<HResult>(*status);
 }
 
 SimWmi::Node* SimWmi::NewNode(int kind) {
@@ -301,10 +320,9 @@ HResult SimWmi::CoInitializeEx(void* reserved, std::uint32_t coInit) {
 }
 
 HResult SimWmi::CoInitializeSecurity(void* securityDescriptor, std::int32_t authServiceCount,
-                                     void* authServices, void* reserved1,
-                                     std::uint32_t authnLevel, std::uint32_t impLevel,
-                                     void* authList, std::uint32_t capabilities,
-                                     void* reserved3) {
+                                     void* authServices, void* reserved1, std::uint32_t authnLevel,
+                                     std::uint32_t impLevel, void* authList,
+                                     std::uint32_t capabilities, void* reserved3) {
   return Enter("CoInitializeSecurity(" + ShowPointer(securityDescriptor) + ", " +
                    std::to_string(authServiceCount) + ", " + ShowPointer(authServices) + ", " +
                    ShowPointer(reserved1) + ", " + std::to_string(authnLevel) + ", " +
@@ -341,8 +359,8 @@ HResult SimWmi::ConnectServer(WmiLocator* locator, ComText networkResource, ComT
 
 HResult SimWmi::CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
                                   std::uint32_t authzService, char16_t* serverPrincipalName,
-                                  std::uint32_t authnLevel, std::uint32_t impLevel,
-                                  void* authInfo, std::uint32_t capabilities) {
+                                  std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
+                                  std::uint32_t capabilities) {
   const HResult status =
       Enter("CoSetProxyBlanket(" + std::to_string(authnService) + ", " +
                 std::to_string(authzService) + ", " + ShowPointer(serverPrincipalName) + ", " +
@@ -404,8 +422,8 @@ HResult SimWmi::Get(WmiClassObject* object, const char16_t* name, std::int32_t f
                     WmiValue* value, std::int32_t* type, std::int32_t* flavor) {
   const std::string property = name == nullptr ? "" : WideToLatin1(name);
   const std::optional<HResult> failure =
-      Enter("Get(\"" + property + "\", " + std::to_string(flags) + ", " + ShowPointer(type) +
-                ", " + ShowPointer(flavor) + ")",
+      Enter("Get(\"" + property + "\", " + std::to_string(flags) + ", " + ShowPointer(type) + ", " +
+                ShowPointer(flavor) + ")",
             "Get");
   Node* node = Lookup(object, kClassObject, "Get");
   if (node == nullptr) return kEInvalidArg;
@@ -413,9 +431,14 @@ HResult SimWmi::Get(WmiClassObject* object, const char16_t* name, std::int32_t f
     errors.push_back("Get into a value holder that still holds a string");
   if (failure && Failed(*failure)) return *failure;
   auto found = node->object->properties.find(property);
-  if (found == node->object->properties.end()) return kWbemENotFound;
+  auto integer = node->object->integers.find(property);
+  if (found == node->object->properties.end() && integer == node->object->integers.end())
+    return kWbemENotFound;
   std::memset(value->bytes, 0, sizeof value->bytes);
-  if (!found->second) {
+  if (integer != node->object->integers.end()) {
+    value->SetType(kVtI4);
+    value->SetLongVal(integer->second);
+  } else if (!found->second) {
     value->SetType(kVtNull);
   } else {
     strings_.push_back(std::make_unique<String>());

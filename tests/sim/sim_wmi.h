@@ -1,7 +1,7 @@
 // The simulated machine's WMI service: objects of the classes the query
 // chain walks, a WQL subset (SELECT * FROM Class [WHERE Property = "literal"]),
 // COM strings and references it counts, a log of every call with its
-// arguments, and failures on demand.
+// arguments, and the fault plan's failures.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,8 @@ using SimProperties = std::map<std::string, std::optional<std::u16string>>;
 struct SimWmiObject {
   std::string className;
   SimProperties properties;
+  // Integer properties (VT_I4, as Windows gives a uint32 such as Index).
+  std::map<std::string, std::int32_t> integers = {};
 };
 
 // Latin-1 text widened, as SimText's code page does it.
@@ -40,9 +42,9 @@ std::string PartitionPath(int disk, int partition);
 std::string LogicalDiskPath(const std::string& deviceId);
 std::string PhysicalMediaPath(int disk);
 
-class SimWmi final : public WmiInterface, public Faultable {
+class SimWmi final : public WmiInterface {
  public:
-  SimWmi();
+  explicit SimWmi(FaultPlan& faults);
   ~SimWmi() override;
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;
@@ -50,26 +52,25 @@ class SimWmi final : public WmiInterface, public Faultable {
   // The service's objects, in the order queries return them.
   std::deque<SimWmiObject> objects;
 
-  // Builders. A disk drive comes with its physical media and their
-  // association; serial numbers nullopt are null.
+  // Builders. A disk drive comes with its Index, its physical media and
+  // their association; serial numbers nullopt are null. AddInventoryDisk adds
+  // a disk drive with its model and firmware texts.
   void AddOperatingSystem(const std::string& systemDrive);
   void AddDiskDrive(int disk, std::optional<std::u16string> serial,
                     std::optional<std::u16string> mediaSerial);
+  void AddInventoryDisk(int disk, std::u16string serial, std::u16string model,
+                        std::u16string firmware);
   void AddPartition(int disk, int partition);
   void AddLogicalDisk(const std::string& deviceId,
                       const std::vector<std::pair<int, int>>& partitions);
   // The first object of the class whose property equals the text, or null.
   SimWmiObject* Find(const std::string& className, const std::string& property,
                      const std::string& value);
+  // The Win32_DiskDrive and Win32_PhysicalMedia objects AddDiskDrive made.
+  SimWmiObject& DiskDrive(int disk);
+  SimWmiObject& PhysicalMedia(int disk);
 
-  // Failures: the n-th call (from 1) of the named operation returns the
-  // status instead (SysAllocStringLen then returns null). Also for statuses
-  // that succeed, such as S_FALSE from CoInitializeEx.
-  std::map<std::pair<std::string, int>, HResult> results;
-  // The k-th call of all (from 1, as logged in calls) fails with
-  // failCallStatus when it is one that can fail.
-  int failCallNumber = 0;
-  HResult failCallStatus = kEFail;
+  // A SysAllocStringLen the fault plan fails returns null, whatever the status.
 
   // What happened.
   std::vector<std::string> calls;    // every call and its arguments, in order
@@ -94,8 +95,8 @@ class SimWmi final : public WmiInterface, public Faultable {
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override;
-  HResult ExecQuery(WmiServices* services, ComText queryLanguage, ComText query,
-                    std::int32_t flags, void* context, WmiEnumerator** enumerator) override;
+  HResult ExecQuery(WmiServices* services, ComText queryLanguage, ComText query, std::int32_t flags,
+                    void* context, WmiEnumerator** enumerator) override;
   HResult Next(WmiEnumerator* enumerator, std::int32_t timeout, std::uint32_t count,
                WmiClassObject** objects, std::uint32_t* returned) override;
   HResult Get(WmiClassObject* object, const char16_t* name, std::int32_t flags, WmiValue* value,
@@ -121,9 +122,9 @@ class SimWmi final : public WmiInterface, public Faultable {
   String* LiveString(const char16_t* text);
   std::string Show(const char16_t* comText);
 
+  FaultPlan& faults_;
   std::vector<std::unique_ptr<Node>> nodes_;
   std::vector<std::unique_ptr<String>> strings_;
-  std::map<std::string, int> callCounts_;
 };
 
 // A machine as Windows describes it: the system drive C: on partition 0 of

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Runs hdsn-disks under Wine: the JSON document (read with jq), the table,
+# --help and a usage error. On Wine's machine \\.\PhysicalDrive0 answers only
+# the storage descriptor (bus type SCSI, no texts) and WMI names disk 0
+# "WINEHDISK"; how many disks WMI lists follows Wine's drive letters and is
+# not checked. Usage: wine_disks.sh hdsn-disks.exe
+set -uo pipefail
+source "$(dirname "$0")/wine_prefix.sh"
+exe=$1
+hdsn_wine_setup
+command -v jq >/dev/null || { echo "jq is needed (scripts/install-deps.sh installs it)"; exit 1; }
+
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"; hdsn_wine_volume_serial ""' EXIT
+fail=0
+check() {  # check <description> <command...>: the command must succeed
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what"
+    fail=1
+  fi
+}
+json() { jq -e "$1" "$out" >/dev/null 2>&1; }  # json <filter>: whether the last output passes it
+json_documents() { jq -e -s "length == $1" "$out" >/dev/null 2>&1; }
+run() {  # run <arguments...>: standard output and error to the files, CRs dropped
+  hdsn_wine "$exe" "$@" </dev/null >"$out" 2>"$err"
+  status=$?
+  sed -i 's/\r$//' "$out" "$err"
+}
+
+# A volume serial of our choosing for C:, as Wine's own vol command reports it.
+hdsn_wine_volume_serial 5c1d2e3f
+vol=$(hdsn_wine cmd /c vol c: 2>/dev/null | tr -d '\r' |
+  sed -n 's/.*Serial Number is \([0-9A-Fa-f]\{4\}\)-\([0-9A-Fa-f]\{4\}\).*/\1\2/p')
+serial=$(printf '%x' "0x${vol:-0}")
+check "Wine's vol command reports the chosen serial 5c1d2e3f (got '$vol')" test "$serial" = 5c1d2e3f
+
+run --json
+check "--json exits 0 (got $status)" test "$status" = 0
+check "--json prints one JSON document" json_documents 1
+disk0='.disks[] | select(.index == 0)'
+check "disk 0 is on the SCSI bus" json "$disk0 | .bus == \"SCSI\""
+check "disk 0 has the serial WINEHDISK from wmi" \
+  json "$disk0 | .serial == \"WINEHDISK\" and .serial_source == \"wmi\""
+check "disk 0 has its five sources in order" json "[$disk0 | .sources[].name] ==
+  [\"storage-descriptor\", \"nvme-identify\", \"ata-identify\", \"scsi-vpd80\", \"wmi\"]"
+check "disk 0's descriptor answered" \
+  json "$disk0 | .sources[0].ok == true and .removable == false"
+check "the disks come by ascending index" json '[.disks[].index] | . == sort'
+check "system_volume is C:\\ with serial $serial" \
+  json ".system_volume == {\"root\": \"C:\\\\\", \"serial\": \"$serial\"}"
+
+run
+check "the table exits 0 (got $status)" test "$status" = 0
+check "the table's heading" grep -Eq '^Disk +Bus +Serial +Model +Firmware +Source$' "$out"
+check "the table's row of disk 0" grep -Eq '^0 +SCSI +WINEHDISK +Wine Disk Drive +- +wmi$' "$out"
+check "the table's volume line" grep -Fxq "System volume C:\\ serial $serial" "$out"
+
+run --help
+check "--help exits 0 (got $status)" test "$status" = 0
+check "--help prints the usage" grep -q '^usage: hdsn-disks' "$out"
+
+run --bogus
+check "an unknown option exits 2 (got $status)" test "$status" = 2
+check "an unknown option prints nothing on standard output" test ! -s "$out"
+check "an unknown option is named on standard error" \
+  grep -Fxq "hdsn-disks: unknown option '--bogus'" "$err"
+check "an unknown option prints the usage on standard error" grep -q '^usage: hdsn-disks' "$err"
+
+if ((fail)); then
+  echo "--- last standard output"; cat "$out"
+  echo "--- last standard error"; cat "$err"
+fi
+exit $fail
