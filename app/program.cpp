@@ -1,10 +1,10 @@
 #include "app/program.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "app/hard_drive_info.h"
 #include "app/system_interface.h"
+#include "app/system_volume.h"
 #include "platform/platform.h"
 
 namespace hdsn {
@@ -13,28 +13,19 @@ int RunProgram(const Platform& platform) {
   SystemInterface& system = platform.system;
   ConsoleInterface& console = platform.console;
 
-  // MAX_PATH characters and the terminator. The text is cut right after its
-  // first backslash, leaving the root of the system drive (C:\WINDOWS gives
-  // C:\). Should the call fail and leave no backslash, the zeroed buffer
-  // gives an empty root path and the report still comes out in full.
-  char rootPath[261] = {};
-  system.GetWindowsDirectoryA(rootPath, sizeof rootPath);
-  rootPath[sizeof rootPath - 1] = '\0';
-  if (char* backslash = std::strchr(rootPath, '\\')) backslash[1] = '\0';
-
-  // A volume whose serial cannot be read is reported as 0.
-  char volumeName[12] = {};
-  char fileSystemName[16] = {};
+  // Should the Windows directory not be had, the empty root path still
+  // gives the report in full; a volume whose serial cannot be read is
+  // reported as 0.
+  char rootPath[kSystemRootSize];
   std::uint32_t volumeSerial = 0;
-  system.GetVolumeInformationA(rootPath, volumeName, sizeof volumeName, &volumeSerial,
-                               /*maximumComponentLength=*/nullptr, /*fileSystemFlags=*/nullptr,
-                               fileSystemName, sizeof fileSystemName);
+  ReadSystemVolume(system, rootPath, volumeSerial);
 
   HardDriveInfo& info = GetHardDriveInfo(platform);
   const char* masterSerial = GetMasterSerial(info);
 
-  console.Printf("\nhdsn, master hard disk and system volume serial numbers, \xA9"
-                 "2026 the hdsn authors\n");
+  console.Printf(
+      "\nhdsn, master hard disk and system volume serial numbers, \xA9"
+      "2026 the hdsn authors\n");
   console.Printf("------------------------------------\n");
   console.Printf("Your master hard disk serial number is %s\n", masterSerial);
   console.Printf("Your volume number for system drive %s is %x\n", rootPath,

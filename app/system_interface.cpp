@@ -9,4 +9,11 @@ void ConsoleInterface::Printf(const char* format, ...) {
   va_end(args);
 }
 
+void ConsoleInterface::ErrorPrintf(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  VPrintfError(format, args);
+  va_end(args);
+}
+
 }  // namespace hdsn

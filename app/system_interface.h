@@ -41,15 +41,17 @@ class SystemInterface {
   virtual int GetVersionExA(OsVersionInfoA* versionInformation) = 0;
 };
 
-// Standard output and standard input of the runtime library.
+// Standard output, standard error and standard input of the runtime library.
 class ConsoleInterface {
  public:
   virtual ~ConsoleInterface() = default;
   virtual void VPrintf(const char* format, std::va_list args) = 0;
+  virtual void VPrintfError(const char* format, std::va_list args) = 0;
   virtual void Flush() = 0;
   virtual int GetChar() = 0;
 
   void Printf(const char* format, ...) HDSN_PRINTF_FORMAT(2, 3);
+  void ErrorPrintf(const char* format, ...) HDSN_PRINTF_FORMAT(2, 3);
 };
 
 }  // namespace hdsn

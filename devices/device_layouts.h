@@ -48,9 +48,8 @@ inline constexpr std::uint32_t kVxdIdentifyCode = 1;
 static_assert(kSmartGetVersion == CtlCode(kFileDeviceDisk, 0x20, kMethodBuffered, kFileReadAccess));
 static_assert(kSmartRcvDriveData ==
               CtlCode(kFileDeviceDisk, 0x22, kMethodBuffered, kFileReadAccess | kFileWriteAccess));
-static_assert(kIoctlScsiMiniport ==
-              CtlCode(kFileDeviceController, 0x402, kMethodBuffered,
-                      kFileReadAccess | kFileWriteAccess));
+static_assert(kIoctlScsiMiniport == CtlCode(kFileDeviceController, 0x402, kMethodBuffered,
+                                            kFileReadAccess | kFileWriteAccess));
 static_assert(kIoctlStorageQueryProperty ==
               CtlCode(kFileDeviceMassStorage, 0x500, kMethodBuffered, kFileAnyAccess));
 static_assert(kIoctlStorageGetMediaSerialNumber ==
@@ -226,7 +225,8 @@ struct VxdIdentifyResult {
   static constexpr int kDrives = 8;
   static constexpr Field controllerPresent{0, kControllers};
   static constexpr Field drivePresent{4, kDrives};
-  static constexpr Field identifyData{12, kDrives * kIdentifyBufferSize};
+  static constexpr std::size_t kIdentifyDataSize = kDrives * kIdentifyBufferSize;
+  static constexpr Field identifyData{12, kIdentifyDataSize};
   static constexpr std::size_t kSize = 4108;
   static constexpr std::size_t Block(int drive) {
     return identifyData.offset + kIdentifyBufferSize * static_cast<std::size_t>(drive);

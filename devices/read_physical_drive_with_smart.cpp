@@ -7,6 +7,7 @@
 #include "devices/device_handle.h"
 #include "devices/device_layouts.h"
 #include "devices/device_path.h"
+#include "devices/smart_identify.h"
 #include "platform/platform.h"
 
 namespace hdsn {
@@ -37,11 +38,7 @@ std::int32_t HardDriveInfo::ReadPhysicalDriveWithSmart() {
     const std::uint8_t map = version[GETVERSIONINPARAMS::bIDEDeviceMap.offset];
     if (map == 0) continue;
 
-    // Bits 4-7 of the map mark ATAPI devices at positions 0-3; a drive
-    // index of 4 or more has no bit of its own (and shifting an 8-bit map by
-    // 8 or more leaves nothing).
-    const unsigned shifted = drive < 8 ? static_cast<unsigned>(map) >> drive : 0u;
-    const std::uint8_t command = (shifted & 0x10u) != 0 ? kAtapiIdCmd : kIdCmd;
+    const std::uint8_t command = SmartIdentifyCommand(map, drive);
 
     std::uint8_t request[SENDCMDINPARAMS::kSize] = {};
     std::uint8_t answer[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
@@ -55,9 +52,18 @@ std::int32_t HardDriveInfo::ReadPhysicalDriveWithSmart() {
   return result;
 }
 
-int HardDriveInfo::SendSmartIdentify(DeviceHandle device, std::uint8_t* answer,
-                                     std::uint8_t* request, std::uint8_t command, int drive,
-                                     std::uint32_t* bytesReturned) {
+std::uint8_t SmartIdentifyCommand(std::uint8_t deviceMap, int drive) {
+  using namespace layout;
+  // Bits 4-7 of the map mark ATAPI devices at positions 0-3; a drive
+  // index of 4 or more has no bit of its own (and shifting an 8-bit map by
+  // 8 or more leaves nothing).
+  const unsigned shifted = drive >= 0 && drive < 8 ? static_cast<unsigned>(deviceMap) >> drive : 0u;
+  return (shifted & 0x10u) != 0 ? kAtapiIdCmd : kIdCmd;
+}
+
+int SendSmartIdentifyRequest(DeviceIoInterface& devices, DeviceHandle device, std::uint8_t* answer,
+                             std::uint8_t* request, std::uint8_t command, int drive,
+                             std::uint32_t* bytesReturned) {
   using namespace layout;
   StoreLe32(request + SENDCMDINPARAMS::cBufferSize.offset,
             static_cast<std::uint32_t>(kIdentifyBufferSize));
@@ -70,11 +76,18 @@ int HardDriveInfo::SendSmartIdentify(DeviceHandle device, std::uint8_t* answer,
       static_cast<std::uint8_t>(kDriveHeadMaster | ((drive & 1) != 0 ? kDriveHeadSlaveBit : 0));
   request[InParamsRegister(IDEREGS::bCommandReg)] = command;
   request[SENDCMDINPARAMS::bDriveNumber.offset] = static_cast<std::uint8_t>(drive);
-  return platform_.devices.DeviceIoControl(
+  return devices.DeviceIoControl(
       device, kSmartRcvDriveData, request,
       /*inBufferSize=*/static_cast<std::uint32_t>(SENDCMDINPARAMS::kSizeWithoutBuffer), answer,
       /*outBufferSize=*/static_cast<std::uint32_t>(SENDCMDOUTPARAMS::kIdentifyAnswerSize),
       bytesReturned);
+}
+
+int HardDriveInfo::SendSmartIdentify(DeviceHandle device, std::uint8_t* answer,
+                                     std::uint8_t* request, std::uint8_t command, int drive,
+                                     std::uint32_t* bytesReturned) {
+  return SendSmartIdentifyRequest(platform_.devices, device, answer, request, command, drive,
+                                  bytesReturned);
 }
 
 }  // namespace hdsn

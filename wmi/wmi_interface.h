@@ -20,6 +20,7 @@ inline constexpr HResult kSFalse = 1;
 inline constexpr HResult kEOutOfMemory = static_cast<HResult>(0x8007000Eu);
 inline constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
 inline constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
+inline constexpr HResult kEPointer = static_cast<HResult>(0x80004003u);
 // COM already runs on this thread in the other apartment model.
 inline constexpr HResult kRpcEChangedMode = static_cast<HResult>(0x80010106u);
 // The process's security was set before (by COM itself or by someone else).
@@ -52,6 +53,11 @@ inline constexpr std::int32_t kWbemInfinite = -1;  // 0xFFFFFFFF as a LONG
 inline constexpr std::uint16_t kVtEmpty = 0;
 inline constexpr std::uint16_t kVtNull = 1;
 inline constexpr std::uint16_t kVtBstr = 8;
+inline constexpr std::uint16_t kVtI2 = 2;
+inline constexpr std::uint16_t kVtI4 = 3;
+inline constexpr std::uint16_t kVtUi1 = 17;
+inline constexpr std::uint16_t kVtUi2 = 18;
+inline constexpr std::uint16_t kVtUi4 = 19;
 
 // A GUID as COM lays it out: 16 bytes, Data1 to Data4.
 struct Guid {
@@ -80,12 +86,15 @@ struct WmiClassObject;
 using ComText = char16_t*;
 
 // The bytes of a VARIANT: the type in the first two bytes, the value from
-// byte 8 on (a BSTR pointer for VT_BSTR). Two pointers' worth of value bytes
-// make it 16 bytes on 32-bit Windows and 24 on 64-bit, as the real one.
+// byte 8 on (a BSTR pointer for VT_BSTR, a number of the type's own width
+// for the integer types: lVal, ulVal, iVal, uiVal, bVal all start there).
+// Two pointers' worth of value bytes make it 16 bytes on 32-bit Windows and
+// 24 on 64-bit, as the real one.
 struct WmiValue {
   static constexpr std::size_t kSize = 8 + 2 * sizeof(void*);
   static constexpr std::size_t kTypeOffset = 0;
   static constexpr std::size_t kBstrValOffset = 8;
+  static constexpr std::size_t kLongValOffset = 8;
   alignas(8) unsigned char bytes[kSize];
 
   std::uint16_t Type() const {
@@ -98,8 +107,23 @@ struct WmiValue {
     std::memcpy(&text, bytes + kBstrValOffset, sizeof text);
     return text;
   }
+  // VT_I4 and VT_UI4 (lVal, ulVal), VT_I2 and VT_UI2 (iVal, uiVal), VT_UI1 (bVal).
+  std::int32_t LongVal() const { return Load<std::int32_t>(); }
+  std::uint32_t ULongVal() const { return Load<std::uint32_t>(); }
+  std::int16_t ShortVal() const { return Load<std::int16_t>(); }
+  std::uint16_t UShortVal() const { return Load<std::uint16_t>(); }
+  std::uint8_t ByteVal() const { return Load<std::uint8_t>(); }
   void SetType(std::uint16_t type) { std::memcpy(bytes + kTypeOffset, &type, sizeof type); }
   void SetBstrVal(ComText text) { std::memcpy(bytes + kBstrValOffset, &text, sizeof text); }
+  void SetLongVal(std::int32_t value) { std::memcpy(bytes + kLongValOffset, &value, sizeof value); }
+
+ private:
+  template <typename Number>
+  Number Load() const {
+    Number value;
+    std::memcpy(&value, bytes + kLongValOffset, sizeof value);
+    return value;
+  }
 };
 static_assert(sizeof(WmiValue) == WmiValue::kSize);
 

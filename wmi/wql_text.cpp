@@ -71,8 +71,7 @@ void ConvertPropertyText(TextInterface& text, const char16_t* value, char* buffe
     std::memset(buffer, 0, kWmiWorkBufferSize - 1);
 }
 
-void StoreSerialText(TextInterface& text, const char16_t* value, char* result,
-                     std::int32_t size) {
+void StoreSerialText(TextInterface& text, const char16_t* value, char* result, std::int32_t size) {
   if (size <= 0) return;
   if (value == nullptr) value = u"";
   const int needed = text.WideCharToMultiByte(value, -1, nullptr, 0);

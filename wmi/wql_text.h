@@ -63,8 +63,7 @@ void ConvertPropertyText(TextInterface& text, const char16_t* value, char* buffe
 // Clears the size bytes of result and stores the value with its leading and
 // trailing blanks (0x20 only) removed, cut to size - 1 bytes. Nothing is
 // written when the conversion cannot even tell the size it needs.
-void StoreSerialText(TextInterface& text, const char16_t* value, char* result,
-                     std::int32_t size);
+void StoreSerialText(TextInterface& text, const char16_t* value, char* result, std::int32_t size);
 
 // A COM string of the narrow text, converted from the ANSI code page.
 ComString NarrowToComString(WmiInterface& wmi, TextInterface& text, const char* narrow);

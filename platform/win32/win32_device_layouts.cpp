@@ -2,8 +2,8 @@
 // checked at compile time against the Windows headers' own declarations:
 // same size, and every field at the same offset with the same width.
 #include <windows.h>
-#include <winioctl.h>
 #include <ntddscsi.h>
+#include <winioctl.h>
 
 #include <cstddef>
 

@@ -52,6 +52,9 @@ class Win32System final : public SystemInterface {
 class Win32Console final : public ConsoleInterface {
  public:
   void VPrintf(const char* format, std::va_list args) override { std::vprintf(format, args); }
+  void VPrintfError(const char* format, std::va_list args) override {
+    std::vfprintf(stderr, format, args);
+  }
   void Flush() override { std::fflush(stdout); }
   int GetChar() override { return std::getchar(); }
 };

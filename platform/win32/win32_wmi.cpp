@@ -15,6 +15,7 @@ namespace {
 static_assert(sizeof(HRESULT) == sizeof(HResult));
 static_assert(S_OK == kSOk && S_FALSE == kSFalse);
 static_assert(E_OUTOFMEMORY == kEOutOfMemory && E_INVALIDARG == kEInvalidArg && E_FAIL == kEFail);
+static_assert(E_POINTER == kEPointer);
 static_assert(RPC_E_CHANGED_MODE == kRpcEChangedMode && RPC_E_TOO_LATE == kRpcETooLate);
 static_assert(static_cast<HRESULT>(WBEM_S_FALSE) == kWbemSFalse);
 static_assert(static_cast<HRESULT>(WBEM_E_NOT_FOUND) == kWbemENotFound);
@@ -33,6 +34,8 @@ static_assert(WBEM_FLAG_RETURN_IMMEDIATELY == kWbemFlagReturnImmediately);
 static_assert(WBEM_FLAG_FORWARD_ONLY == kWbemFlagForwardOnly);
 static_assert(static_cast<LONG>(WBEM_INFINITE) == kWbemInfinite);
 static_assert(VT_EMPTY == kVtEmpty && VT_NULL == kVtNull && VT_BSTR == kVtBstr);
+static_assert(VT_I2 == kVtI2 && VT_I4 == kVtI4 && VT_UI1 == kVtUi1 && VT_UI2 == kVtUi2 &&
+              VT_UI4 == kVtUi4);
 
 static_assert(sizeof(GUID) == sizeof(Guid));
 static_assert(offsetof(GUID, Data1) == offsetof(Guid, data1));
@@ -45,6 +48,14 @@ static_assert(sizeof(VARIANT) == WmiValue::kSize);
 static_assert(alignof(VARIANT) <= alignof(WmiValue));
 static_assert(offsetof(VARIANT, vt) == WmiValue::kTypeOffset);
 static_assert(offsetof(VARIANT, bstrVal) == WmiValue::kBstrValOffset);
+static_assert(offsetof(VARIANT, lVal) == WmiValue::kLongValOffset &&
+              offsetof(VARIANT, ulVal) == WmiValue::kLongValOffset &&
+              offsetof(VARIANT, iVal) == WmiValue::kLongValOffset &&
+              offsetof(VARIANT, uiVal) == WmiValue::kLongValOffset &&
+              offsetof(VARIANT, bVal) == WmiValue::kLongValOffset);
+static_assert(sizeof(VARIANT::lVal) == 4 && sizeof(VARIANT::ulVal) == 4 &&
+              sizeof(VARIANT::iVal) == 2 && sizeof(VARIANT::uiVal) == 2 &&
+              sizeof(VARIANT::bVal) == 1);
 static_assert(sizeof(VARTYPE) == sizeof(std::uint16_t));
 static_assert(sizeof(CIMTYPE) == sizeof(std::int32_t) && sizeof(LONG) == sizeof(std::int32_t));
 static_assert(sizeof(ULONG) == sizeof(std::uint32_t));
@@ -72,11 +83,10 @@ class Win32Wmi final : public WmiInterface {
                                void* authServices, void* reserved1, std::uint32_t authnLevel,
                                std::uint32_t impLevel, void* authList, std::uint32_t capabilities,
                                void* reserved3) override {
-    return ::CoInitializeSecurity(static_cast<PSECURITY_DESCRIPTOR>(securityDescriptor),
-                                  authServiceCount,
-                                  static_cast<SOLE_AUTHENTICATION_SERVICE*>(authServices),
-                                  reserved1, authnLevel, impLevel, authList, capabilities,
-                                  reserved3);
+    return ::CoInitializeSecurity(
+        static_cast<PSECURITY_DESCRIPTOR>(securityDescriptor), authServiceCount,
+        static_cast<SOLE_AUTHENTICATION_SERVICE*>(authServices), reserved1, authnLevel, impLevel,
+        authList, capabilities, reserved3);
   }
 
   HResult CoCreateInstance(const Guid& clsid, void* outer, std::uint32_t clsContext,
@@ -88,24 +98,23 @@ class Win32Wmi final : public WmiInterface {
   HResult ConnectServer(WmiLocator* locator, ComText networkResource, ComText user,
                         ComText password, ComText locale, std::int32_t securityFlags,
                         ComText authority, void* context, WmiServices** services) override {
-    return ToCom(locator)->ConnectServer(
-        ToBstr(networkResource), ToBstr(user), ToBstr(password), ToBstr(locale), securityFlags,
-        ToBstr(authority), static_cast<IWbemContext*>(context),
-        reinterpret_cast<IWbemServices**>(services));
+    return ToCom(locator)->ConnectServer(ToBstr(networkResource), ToBstr(user), ToBstr(password),
+                                         ToBstr(locale), securityFlags, ToBstr(authority),
+                                         static_cast<IWbemContext*>(context),
+                                         reinterpret_cast<IWbemServices**>(services));
   }
 
   HResult CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override {
-    return ::CoSetProxyBlanket(ToCom(proxy), authnService, authzService,
-                               reinterpret_cast<OLECHAR*>(serverPrincipalName), authnLevel,
-                               impLevel, static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo),
-                               capabilities);
+    return ::CoSetProxyBlanket(
+        ToCom(proxy), authnService, authzService, reinterpret_cast<OLECHAR*>(serverPrincipalName),
+        authnLevel, impLevel, static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo), capabilities);
   }
 
-  HResult ExecQuery(WmiServices* services, ComText queryLanguage, ComText query,
-                    std::int32_t flags, void* context, WmiEnumerator** enumerator) override {
+  HResult ExecQuery(WmiServices* services, ComText queryLanguage, ComText query, std::int32_t flags,
+                    void* context, WmiEnumerator** enumerator) override {
     return ToCom(services)->ExecQuery(ToBstr(queryLanguage), ToBstr(query), flags,
                                       static_cast<IWbemContext*>(context),
                                       reinterpret_cast<IEnumWbemClassObject**>(enumerator));
@@ -114,8 +123,8 @@ class Win32Wmi final : public WmiInterface {
   HResult Next(WmiEnumerator* enumerator, std::int32_t timeout, std::uint32_t count,
                WmiClassObject** objects, std::uint32_t* returned) override {
     OutParam<ULONG, std::uint32_t> returnedCount(returned);
-    return ToCom(enumerator)->Next(timeout, count, reinterpret_cast<IWbemClassObject**>(objects),
-                                   returnedCount.get());
+    return ToCom(enumerator)
+        ->Next(timeout, count, reinterpret_cast<IWbemClassObject**>(objects), returnedCount.get());
   }
 
   HResult Get(WmiClassObject* object, const char16_t* name, std::int32_t flags, WmiValue* value,
@@ -130,9 +139,7 @@ class Win32Wmi final : public WmiInterface {
 
   std::uint32_t Release(WmiLocator* locator) override { return ToCom(locator)->Release(); }
   std::uint32_t Release(WmiServices* services) override { return ToCom(services)->Release(); }
-  std::uint32_t Release(WmiEnumerator* enumerator) override {
-    return ToCom(enumerator)->Release();
-  }
+  std::uint32_t Release(WmiEnumerator* enumerator) override { return ToCom(enumerator)->Release(); }
   std::uint32_t Release(WmiClassObject* object) override { return ToCom(object)->Release(); }
 
   void CoUninitialize() override { ::CoUninitialize(); }

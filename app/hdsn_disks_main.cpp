@@ -1,0 +1,7 @@
+// Entry point of hdsn-disks.
+#include "inventory/disks_program.h"
+#include "platform/platform.h"
+
+int main(int argc, char** argv) {
+  return hdsn::RunDisksProgram(hdsn::GetWin32Platform(), argc, argv);
+}

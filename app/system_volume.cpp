@@ -1,0 +1,26 @@
+#include "app/system_volume.h"
+
+#include <cstring>
+
+#include "app/system_interface.h"
+
+namespace hdsn {
+
+bool ReadSystemVolume(SystemInterface& system, char (&rootPath)[kSystemRootSize],
+                      std::uint32_t& serial) {
+  std::memset(rootPath, 0, sizeof rootPath);
+  system.GetWindowsDirectoryA(rootPath, sizeof rootPath);
+  rootPath[sizeof rootPath - 1] = '\0';
+  if (char* backslash = std::strchr(rootPath, '\\')) backslash[1] = '\0';
+
+  // The volume's label and file system name are asked for and not used.
+  char volumeName[12] = {};
+  char fileSystemName[16] = {};
+  serial = 0;
+  return system.GetVolumeInformationA(rootPath, volumeName, sizeof volumeName, &serial,
+                                      /*maximumComponentLength=*/nullptr,
+                                      /*fileSystemFlags=*/nullptr, fileSystemName,
+                                      sizeof fileSystemName) != 0;
+}
+
+}  // namespace hdsn

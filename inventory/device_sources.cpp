@@ -1,0 +1,214 @@
+#include "inventory/device_sources.h"
+
+#include <string>
+
+#include "devices/byte_order.h"
+#include "devices/device_handle.h"
+#include "devices/device_layouts.h"
+#include "devices/device_path.h"
+#include "devices/smart_identify.h"
+#include "inventory/disk_answers.h"
+#include "inventory/inventory_layouts.h"
+#include "platform/text_interface.h"
+
+namespace hdsn {
+namespace {
+
+using namespace layout;
+
+constexpr std::uint32_t kShareReadWrite = kFileShareRead | kFileShareWrite;
+// Seconds a pass-through command may take before the port driver gives up.
+constexpr std::uint32_t kPassThroughTimeout = 3;
+// Room for a device descriptor with its texts and the bus's raw properties.
+constexpr std::uint32_t kDescriptorAnswerSize = 4096;
+
+std::string StepError(const char* step, std::uint32_t code) {
+  return std::string(step) + ": " + std::to_string(code);
+}
+
+DiskSource Refused(const char* name, const std::string& error) {
+  DiskSource source;
+  source.name = name;
+  source.error = error;
+  return source;
+}
+
+DiskSource Answered(const char* name, const std::string& error, const SourceTexts& texts) {
+  if (!error.empty()) return Refused(name, error);
+  DiskSource source;
+  source.name = name;
+  source.ok = true;
+  source.serial = texts.serial;
+  source.model = texts.model;
+  source.firmware = texts.firmware;
+  return source;
+}
+
+// A pointer-sized field: the offsets the program writes fit in 32 bits.
+void StoreOffsetField(std::uint8_t* at, Field field, std::uint32_t value) {
+  StoreLe32(at + field.offset, value);
+  if (field.width == 8) StoreLe32(at + field.offset + 4, 0);
+}
+
+DiskSource AskDescriptor(DeviceIoInterface& devices, DeviceHandle device, DeviceSources& disk) {
+  // PropertyId StorageDeviceProperty and QueryType PropertyStandardQuery
+  // are both 0.
+  std::uint8_t query[STORAGE_PROPERTY_QUERY::kSize] = {};
+  std::uint8_t answer[kDescriptorAnswerSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlStorageQueryProperty, query, sizeof query, answer,
+                              sizeof answer, &bytesReturned) == 0)
+    return Refused(kSourceStorageDescriptor, StepError("query", devices.GetLastError()));
+  const DescriptorRead read = ReadDeviceDescriptor(answer, sizeof answer, bytesReturned);
+  if (read.error.empty()) {
+    disk.busType = read.busType;
+    disk.removable = read.removable;
+  }
+  return Answered(kSourceStorageDescriptor, read.error, read.texts);
+}
+
+// One protocol-specific query for the controller's identify data; the
+// adapter's property answers on most systems, the device's on some.
+AnswerRead AskNvmeProperty(DeviceIoInterface& devices, DeviceHandle device,
+                           std::uint32_t propertyId) {
+  std::uint8_t buffer[NvmeIdentifyBuffer::kSize] = {};
+  StoreLe32(buffer + STORAGE_PROPERTY_QUERY::PropertyId.offset, propertyId);
+  StoreLe32(buffer + STORAGE_PROPERTY_QUERY::QueryType.offset, kPropertyStandardQuery);
+  std::uint8_t* protocol = buffer + NvmeIdentifyBuffer::kProtocolData;
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolType.offset, kProtocolTypeNvme);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::DataType.offset, kNvmeDataTypeIdentify);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataRequestValue.offset,
+            kNvmeIdentifyCnsController);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataOffset.offset,
+            NvmeIdentifyBuffer::kDataOffset);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength.offset,
+            NvmeIdentifyBuffer::kDataLength);
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlStorageQueryProperty, buffer, sizeof buffer, buffer,
+                              sizeof buffer, &bytesReturned) == 0)
+    return AnswerRead{StepError("query", devices.GetLastError()), {}};
+  return ReadNvmeIdentify(buffer, sizeof buffer, bytesReturned);
+}
+
+DiskSource AskNvme(DeviceIoInterface& devices, DeviceHandle device) {
+  AnswerRead read = AskNvmeProperty(devices, device, kStorageAdapterProtocolSpecificProperty);
+  if (!read.error.empty())
+    read = AskNvmeProperty(devices, device, kStorageDeviceProtocolSpecificProperty);
+  return Answered(kSourceNvmeIdentify, read.error, read.texts);
+}
+
+// The SMART fallback, as method 1 sends it for this drive index; returns
+// the step that failed, or the texts.
+AnswerRead AskSmartIdentify(DeviceIoInterface& devices, DeviceHandle device, int index) {
+  std::uint8_t version[GETVERSIONINPARAMS::kSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kSmartGetVersion, /*inBuffer=*/nullptr, /*inBufferSize=*/0,
+                              version, sizeof version, &bytesReturned) == 0)
+    return AnswerRead{StepError("smart-version", devices.GetLastError()), {}};
+  const std::uint8_t map = version[GETVERSIONINPARAMS::bIDEDeviceMap.offset];
+  if (map == 0) return AnswerRead{StepError("smart-map", map), {}};
+
+  std::uint8_t request[SENDCMDINPARAMS::kSize] = {};
+  std::uint8_t answer[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
+  if (SendSmartIdentifyRequest(devices, device, answer, request, SmartIdentifyCommand(map, index),
+                               index, &bytesReturned) == 0)
+    return AnswerRead{StepError("smart-identify", devices.GetLastError()), {}};
+  return ReadSmartIdentify(answer, sizeof answer, bytesReturned);
+}
+
+DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
+  std::uint8_t buffer[AtaIdentifyBuffer::kSize] = {};
+  StoreLe16(buffer + ATA_PASS_THROUGH_EX::Length.offset,
+            static_cast<std::uint16_t>(ATA_PASS_THROUGH_EX::kSize));
+  StoreLe16(buffer + ATA_PASS_THROUGH_EX::AtaFlags.offset, kAtaFlagsDrdyRequired | kAtaFlagsDataIn);
+  StoreLe32(buffer + ATA_PASS_THROUGH_EX::DataTransferLength.offset,
+            static_cast<std::uint32_t>(kIdentifyBufferSize));
+  StoreLe32(buffer + ATA_PASS_THROUGH_EX::TimeOutValue.offset, kPassThroughTimeout);
+  StoreOffsetField(buffer, ATA_PASS_THROUGH_EX::DataBufferOffset, AtaIdentifyBuffer::kData);
+  buffer[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset] = kIdCmd;
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlAtaPassThrough, buffer, sizeof buffer, buffer,
+                              sizeof buffer, &bytesReturned) != 0) {
+    const AnswerRead read = ReadAtaPassThrough(buffer, sizeof buffer, bytesReturned);
+    return Answered(kSourceAtaIdentify, read.error, read.texts);
+  }
+  const std::string passThroughError = StepError("ata-pass-through", devices.GetLastError());
+  const AnswerRead smart = AskSmartIdentify(devices, device, index);
+  if (!smart.error.empty())
+    return Refused(kSourceAtaIdentify, passThroughError + "; " + smart.error);
+  return Answered(kSourceAtaIdentify, smart.error, smart.texts);
+}
+
+DiskSource AskVpd(DeviceIoInterface& devices, DeviceHandle device) {
+  std::uint8_t buffer[ScsiVpdBuffer::kSize] = {};
+  StoreLe16(buffer + SCSI_PASS_THROUGH::Length.offset,
+            static_cast<std::uint16_t>(SCSI_PASS_THROUGH::kSize));
+  buffer[SCSI_PASS_THROUGH::CdbLength.offset] = static_cast<std::uint8_t>(InquiryCdb6::kSize);
+  buffer[SCSI_PASS_THROUGH::SenseInfoLength.offset] = ScsiVpdBuffer::kSenseSize;
+  buffer[SCSI_PASS_THROUGH::DataIn.offset] = kScsiIoctlDataIn;
+  StoreLe32(buffer + SCSI_PASS_THROUGH::DataTransferLength.offset, ScsiVpdBuffer::kDataSize);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kPassThroughTimeout);
+  StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, ScsiVpdBuffer::kData);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, ScsiVpdBuffer::kSense);
+  std::uint8_t* cdb = buffer + SCSI_PASS_THROUGH::Cdb.offset;
+  cdb[InquiryCdb6::OperationCode.offset] = kScsiopInquiry;
+  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
+  cdb[InquiryCdb6::PageCode.offset] = kVpdSerialNumberPage;
+  cdb[InquiryCdb6::AllocationLength.offset] =
+      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize >> 8);
+  cdb[InquiryCdb6::AllocationLength.offset + 1] =
+      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize);
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, sizeof buffer, buffer,
+                              sizeof buffer, &bytesReturned) == 0)
+    return Refused(kSourceScsiVpd80, StepError("request", devices.GetLastError()));
+  const AnswerRead read = ReadVpdSerialPage(buffer, sizeof buffer, bytesReturned);
+  return Answered(kSourceScsiVpd80, read.error, read.texts);
+}
+
+void RefuseAll(DeviceSources& disk, const std::string& error) {
+  disk.descriptor = Refused(kSourceStorageDescriptor, error);
+  disk.nvme = Refused(kSourceNvmeIdentify, error);
+  disk.ata = Refused(kSourceAtaIdentify, error);
+  disk.vpd = Refused(kSourceScsiVpd80, error);
+}
+
+}  // namespace
+
+DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index) {
+  DeviceSources disk;
+  char path[kDevicePathSize];
+  if (!FormatDevicePath(text, kPhysicalDriveTemplate, index, path)) {
+    RefuseAll(disk, StepError("path", text.GetLastError()));
+    return disk;
+  }
+
+  {
+    // Storage queries need no access rights: this handle opens for anyone.
+    DeviceHandleOwner device(
+        devices, devices.CreateFileA(path, /*desiredAccess=*/0, kShareReadWrite, kOpenExisting,
+                                     /*flagsAndAttributes=*/0));
+    if (!device.valid()) {
+      RefuseAll(disk, StepError("open", devices.GetLastError()));
+      return disk;
+    }
+    disk.present = true;
+    disk.descriptor = AskDescriptor(devices, device.get(), disk);
+    disk.nvme = AskNvme(devices, device.get());
+  }
+
+  DeviceHandleOwner device(devices, devices.CreateFileA(path, kGenericRead | kGenericWrite,
+                                                        kShareReadWrite, kOpenExisting,
+                                                        /*flagsAndAttributes=*/0));
+  if (!device.valid()) {
+    const std::string error = StepError("open", devices.GetLastError());
+    disk.ata = Refused(kSourceAtaIdentify, error);
+    disk.vpd = Refused(kSourceScsiVpd80, error);
+    return disk;
+  }
+  disk.ata = AskAta(devices, device.get(), index);
+  disk.vpd = AskVpd(devices, device.get());
+  return disk;
+}
+
+}  // namespace hdsn

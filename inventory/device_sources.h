@@ -1,0 +1,33 @@
+// The four device sources of one disk, asked through the disk's
+// \\.\PhysicalDriveN: first on a handle opened with no access rights (the
+// storage descriptor and the NVMe identify data), then on one opened for
+// reading and writing, which needs administrator rights (ATA identify data,
+// with SMART as the fallback, and the SCSI unit serial number page).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "inventory/disk_inventory.h"
+
+namespace hdsn {
+
+class DeviceIoInterface;
+class TextInterface;
+
+struct DeviceSources {
+  // Whether the disk opened with no access rights: a disk that did not is
+  // not there, unless WMI knows it.
+  bool present = false;
+  // From the storage descriptor; nullopt when it could not be read.
+  std::optional<std::uint32_t> busType;
+  std::optional<bool> removable;
+  DiskSource descriptor;
+  DiskSource nvme;
+  DiskSource ata;
+  DiskSource vpd;
+};
+
+DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index);
+
+}  // namespace hdsn

@@ -1,0 +1,71 @@
+// Readers of the drivers' answers to the inventory's requests. Each takes
+// the answer buffer, its size and the byte count the request returned, and
+// reads nothing past the smaller of the two, whatever a size field or an
+// offset inside the answer says.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace hdsn {
+
+struct SourceTexts {
+  std::optional<std::string> serial;
+  std::optional<std::string> model;
+  std::optional<std::string> firmware;
+};
+
+// What an answer said. error is empty when the answer was usable, else the
+// reason it was not, e.g. "short: 6" for an answer too short to hold its
+// header or "scsi-status: 2".
+struct AnswerRead {
+  std::string error;
+  SourceTexts texts;
+};
+
+// STORAGE_DEVICE_DESCRIPTOR: the bus type, whether the media is removable,
+// and the vendor, product (the model), revision (the firmware) and serial
+// texts, each at its offset (0: none) and running to its terminator or to
+// the end of the answer.
+struct DescriptorRead {
+  std::string error;
+  std::uint32_t busType = 0;
+  bool removable = false;
+  std::optional<std::string> vendor;
+  SourceTexts texts;
+};
+DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size,
+                                    std::uint32_t bytesReturned);
+
+// STORAGE_PROTOCOL_DATA_DESCRIPTOR with NVMe identify controller data after
+// it, at ProtocolDataOffset from the protocol-specific data, for
+// ProtocolDataLength bytes (at most 4096).
+AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
+                            std::uint32_t bytesReturned);
+
+// The texts of ATA IDENTIFY data of the given length (at most 512 bytes are
+// read): serial words 10-19, firmware 23-26, model 27-46, high byte of each
+// word first; only words wholly inside the length.
+SourceTexts ReadIdentifyTexts(const std::uint8_t* data, std::size_t length);
+
+// IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
+// build's pointer size, the data at its DataBufferOffset. A status register
+// with ERR set ("ata-status: 81") means the drive refused the command.
+AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
+                              std::uint32_t bytesReturned);
+
+// SMART_RCV_DRIVE_DATA's answer: SENDCMDOUTPARAMS, the data after its
+// 16-byte header.
+AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned);
+
+// IOCTL_SCSI_PASS_THROUGH's answer to INQUIRY of VPD page 0x80, laid out as
+// the inventory sends it: the SCSI_PASS_THROUGH header of this build's
+// pointer size, the sense bytes, the page. The serial runs from byte 4 of the
+// page for its page length, cut to the bytes transferred.
+AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned);
+
+}  // namespace hdsn

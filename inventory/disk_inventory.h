@@ -1,0 +1,78 @@
+// The disk inventory: every disk Windows numbers, each asked through every
+// source that can name its serial number, with no administrator rights
+// needed for the first two. Plain structures, so that another program can
+// embed the inventory and format it as it likes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hdsn {
+
+struct Platform;
+
+// The sources, in the order each disk is asked.
+inline constexpr char kSourceStorageDescriptor[] = "storage-descriptor";
+inline constexpr char kSourceNvmeIdentify[] = "nvme-identify";
+inline constexpr char kSourceAtaIdentify[] = "ata-identify";
+inline constexpr char kSourceScsiVpd80[] = "scsi-vpd80";
+inline constexpr char kSourceWmi[] = "wmi";
+
+// What one source said of one disk. Texts from the devices are their bytes
+// as the drive gave them (trimmed, decoded where hex-encoded); texts from WMI
+// are UTF-8. A text the source did not give is empty (nullopt).
+struct DiskSource {
+  std::string name;   // one of the kSource names
+  bool ok = false;    // whether the request succeeded
+  std::string error;  // when not ok: the step that failed and its code, e.g. "open: 5"
+  std::optional<std::string> serial;
+  std::optional<std::string> model;
+  std::optional<std::string> firmware;
+};
+
+struct DiskEntry {
+  int index = 0;  // N of \\.\PhysicalDriveN, or WMI's Index
+  // STORAGE_BUS_TYPE and RemovableMedia of the device descriptor; nullopt
+  // when the descriptor query failed.
+  std::optional<std::uint32_t> busType;
+  std::optional<bool> removable;
+  // The first serial, model and firmware given, sources taken in the order
+  // ata-identify, nvme-identify, scsi-vpd80, storage-descriptor, wmi, and the
+  // name of the source each came from.
+  std::optional<std::string> serial;
+  std::string serialSource;
+  std::optional<std::string> model;
+  std::string modelSource;
+  std::optional<std::string> firmware;
+  std::string firmwareSource;
+  // Every source that gave a serial gave the same text (true when fewer
+  // than two did).
+  bool agree = true;
+  std::vector<DiskSource> sources;  // in the order asked, all five
+};
+
+struct SystemVolume {
+  std::string root;                     // e.g. "C:\\"; empty when unknown
+  std::optional<std::uint32_t> serial;  // nullopt when it could not be read
+};
+
+struct DiskInventory {
+  std::vector<DiskEntry> disks;  // by ascending index
+  SystemVolume systemVolume;
+};
+
+// Asks every disk through every source. Needs the NT family (the caller
+// checks); opens and releases everything it uses before it returns.
+DiskInventory ListDisks(const Platform& platform);
+
+// Sets the disk's serial, model and firmware and their sources from its
+// sources, and whether they agree, as ListDisks does.
+void SettleDisk(DiskEntry& disk);
+
+// The name of a STORAGE_BUS_TYPE value ("SCSI", "NVMe"...), or the number
+// as text when it has none.
+std::string BusTypeName(std::uint32_t busType);
+
+}  // namespace hdsn

@@ -1,0 +1,86 @@
+#include "inventory/disk_table.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+namespace hdsn {
+namespace {
+
+constexpr std::size_t kColumns = 6;
+using Row = std::array<std::string, kColumns>;
+constexpr char kMissing[] = "-";
+
+std::string Shown(const std::string& text) {
+  std::string shown = text;
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E) c = '?';
+  }
+  return shown;
+}
+
+std::string ShownOrMissing(const std::optional<std::string>& text) {
+  return text ? Shown(*text) : kMissing;
+}
+
+Row DiskRow(const DiskEntry& disk) {
+  return {std::to_string(disk.index),    disk.busType ? BusTypeName(*disk.busType) : kMissing,
+          ShownOrMissing(disk.serial),   ShownOrMissing(disk.model),
+          ShownOrMissing(disk.firmware), disk.serial ? disk.serialSource : kMissing};
+}
+
+void AppendRow(std::string& out, const Row& row, const std::array<std::size_t, kColumns>& widths) {
+  std::string line;
+  for (std::size_t column = 0; column < kColumns; ++column) {
+    line += row[column];
+    if (column + 1 < kColumns) line.append(widths[column] - row[column].size() + 2, ' ');
+  }
+  out += line;
+  out += '\n';
+}
+
+void AppendDisagreement(std::string& out, const DiskEntry& disk) {
+  out += "Disk " + std::to_string(disk.index) + " sources disagree:";
+  bool first = true;
+  for (const DiskSource& source : disk.sources) {
+    if (!source.ok || !source.serial) continue;
+    out += first ? " " : ", ";
+    out += source.name + " \"" + Shown(*source.serial) + "\"";
+    first = false;
+  }
+  out += '\n';
+}
+
+}  // namespace
+
+std::string FormatDiskTable(const DiskInventory& inventory) {
+  std::string out;
+  if (inventory.disks.empty()) {
+    out += "No disk found.\n";
+  } else {
+    std::vector<Row> rows = {{"Disk", "Bus", "Serial", "Model", "Firmware", "Source"}};
+    for (const DiskEntry& disk : inventory.disks) rows.push_back(DiskRow(disk));
+    std::array<std::size_t, kColumns> widths{};
+    for (const Row& row : rows) {
+      for (std::size_t column = 0; column < kColumns; ++column)
+        widths[column] = std::max(widths[column], row[column].size());
+    }
+    for (const Row& row : rows) AppendRow(out, row, widths);
+  }
+  out += '\n';
+  for (const DiskEntry& disk : inventory.disks) {
+    if (!disk.agree) AppendDisagreement(out, disk);
+  }
+
+  const SystemVolume& volume = inventory.systemVolume;
+  char serial[16] = "-";
+  if (volume.serial)
+    std::snprintf(serial, sizeof serial, "%x", static_cast<unsigned>(*volume.serial));
+  out += "System volume " + (volume.root.empty() ? std::string(kMissing) : Shown(volume.root)) +
+         " serial " + serial + "\n";
+  return out;
+}
+
+}  // namespace hdsn

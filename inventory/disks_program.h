@@ -1,0 +1,17 @@
+// hdsn-disks: every disk's serial number, model and firmware, as a table or
+// as JSON. Returns the process exit status: 0 when at least one disk has a
+// serial number, 1 when none has (or the system is not of the NT family),
+// 2 for a usage error.
+#pragma once
+
+namespace hdsn {
+
+struct Platform;
+
+inline constexpr int kDisksExitFound = 0;
+inline constexpr int kDisksExitNone = 1;
+inline constexpr int kDisksExitUsage = 2;
+
+int RunDisksProgram(const Platform& platform, int argc, const char* const* argv);
+
+}  // namespace hdsn

@@ -1,0 +1,266 @@
+// Request and answer layouts of the inventory's own control requests, as
+// offsets and widths in bytes, in the manner of devices/device_layouts.h
+// (whose Field, CtlCode and storage descriptor layouts they build on). The
+// NVMe query structures are plain DWORDs; the two pass-through headers hold a
+// pointer-sized field and so have one layout per pointer size, the one in
+// use chosen by the build's own pointer size. The Win32 build checks every
+// value against the Windows headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "devices/device_layouts.h"
+
+namespace hdsn::layout {
+
+inline constexpr std::uint32_t kIoctlAtaPassThrough = 0x0004D02C;
+inline constexpr std::uint32_t kIoctlScsiPassThrough = 0x0004D004;
+static_assert(kIoctlAtaPassThrough == CtlCode(kFileDeviceController, 0x40B, kMethodBuffered,
+                                              kFileReadAccess | kFileWriteAccess));
+static_assert(kIoctlScsiPassThrough == CtlCode(kFileDeviceController, 0x401, kMethodBuffered,
+                                               kFileReadAccess | kFileWriteAccess));
+
+// STORAGE_PROPERTY_ID and STORAGE_QUERY_TYPE values.
+inline constexpr std::uint32_t kStorageDeviceProperty = 0;
+inline constexpr std::uint32_t kStorageAdapterProtocolSpecificProperty = 49;
+inline constexpr std::uint32_t kStorageDeviceProtocolSpecificProperty = 50;
+inline constexpr std::uint32_t kPropertyStandardQuery = 0;
+
+// STORAGE_PROTOCOL_TYPE, STORAGE_PROTOCOL_NVME_DATA_TYPE and the identify
+// CNS value of the controller data structure.
+inline constexpr std::uint32_t kProtocolTypeNvme = 3;
+inline constexpr std::uint32_t kNvmeDataTypeIdentify = 1;
+inline constexpr std::uint32_t kNvmeIdentifyCnsController = 1;
+
+// What a protocol-specific query asks for, right after the property id and
+// query type of STORAGE_PROPERTY_QUERY (in its AdditionalParameters), and
+// what the answer describes. ProtocolDataOffset counts from the start of
+// this structure.
+struct STORAGE_PROTOCOL_SPECIFIC_DATA {
+  static constexpr Field ProtocolType{0, 4};
+  static constexpr Field DataType{4, 4};
+  static constexpr Field ProtocolDataRequestValue{8, 4};
+  static constexpr Field ProtocolDataRequestSubValue{12, 4};
+  static constexpr Field ProtocolDataOffset{16, 4};
+  static constexpr Field ProtocolDataLength{20, 4};
+  static constexpr Field FixedProtocolReturnData{24, 4};
+  static constexpr Field ProtocolDataRequestSubValue2{28, 4};
+  static constexpr Field ProtocolDataRequestSubValue3{32, 4};
+  static constexpr Field ProtocolDataRequestSubValue4{36, 4};
+  static constexpr std::size_t kSize = 40;
+};
+static_assert(Adjacent(STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataOffset,
+                       STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength));
+static_assert(STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataRequestSubValue4.end() ==
+              STORAGE_PROTOCOL_SPECIFIC_DATA::kSize);
+static_assert(STORAGE_PROTOCOL_SPECIFIC_DATA::kSize == 40);
+
+// The answer of a protocol-specific query.
+struct STORAGE_PROTOCOL_DATA_DESCRIPTOR {
+  static constexpr Field Version{0, 4};
+  static constexpr Field Size{4, 4};
+  static constexpr Field ProtocolSpecificData{8, STORAGE_PROTOCOL_SPECIFIC_DATA::kSize};
+  static constexpr std::size_t kSize = 48;
+};
+static_assert(Adjacent(STORAGE_PROTOCOL_DATA_DESCRIPTOR::Size,
+                       STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData));
+static_assert(STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.end() ==
+              STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize);
+
+// The NVMe identify controller data structure: 4096 bytes, texts in ASCII
+// padded with blanks.
+struct NVME_IDENTIFY_CONTROLLER_DATA {
+  static constexpr Field SN{4, 20};
+  static constexpr Field MN{24, 40};
+  static constexpr Field FR{64, 8};
+  static constexpr std::size_t kSize = 4096;
+};
+static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::SN, NVME_IDENTIFY_CONTROLLER_DATA::MN));
+static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::MN, NVME_IDENTIFY_CONTROLLER_DATA::FR));
+
+// The one buffer of the NVMe identify query, request and answer alike: the
+// property id and query type, the protocol-specific data, then room for the
+// identify data right after it.
+struct NvmeIdentifyBuffer {
+  static constexpr std::size_t kProtocolData = STORAGE_PROPERTY_QUERY::AdditionalParameters.offset;
+  static constexpr std::size_t kIdentifyData =
+      kProtocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::kSize;
+  static constexpr std::uint32_t kDataOffset = STORAGE_PROTOCOL_SPECIFIC_DATA::kSize;
+  static constexpr std::uint32_t kDataLength = NVME_IDENTIFY_CONTROLLER_DATA::kSize;
+  static constexpr std::size_t kSize = kIdentifyData + kDataLength;
+};
+static_assert(NvmeIdentifyBuffer::kProtocolData == 8);
+static_assert(NvmeIdentifyBuffer::kProtocolData ==
+              STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.offset);
+static_assert(NvmeIdentifyBuffer::kSize == 4144);
+
+// ATA_PASS_THROUGH_EX flags.
+inline constexpr std::uint16_t kAtaFlagsDrdyRequired = 0x01;
+inline constexpr std::uint16_t kAtaFlagsDataIn = 0x02;
+// The ATA status register: ERR, the command was aborted or failed.
+inline constexpr std::uint8_t kAtaStatusError = 0x01;
+
+// The header of IOCTL_ATA_PASS_THROUGH with a 32-bit DataBufferOffset
+// (32-bit Windows), then with a 64-bit one (64-bit Windows, which aligns it
+// to 8). The task files hold the registers in the order of IDEREGS; the
+// answer's CurrentTaskFile holds the error register first and the status
+// register where the command went.
+struct ATA_PASS_THROUGH_EX32 {
+  static constexpr Field Length{0, 2};
+  static constexpr Field AtaFlags{2, 2};
+  static constexpr Field PathId{4, 1};
+  static constexpr Field TargetId{5, 1};
+  static constexpr Field Lun{6, 1};
+  static constexpr Field ReservedAsUchar{7, 1};
+  static constexpr Field DataTransferLength{8, 4};
+  static constexpr Field TimeOutValue{12, 4};
+  static constexpr Field ReservedAsUlong{16, 4};
+  static constexpr Field DataBufferOffset{20, 4};
+  static constexpr Field PreviousTaskFile{24, 8};
+  static constexpr Field CurrentTaskFile{32, 8};
+  static constexpr std::size_t kSize = 40;
+};
+static_assert(Adjacent(ATA_PASS_THROUGH_EX32::ReservedAsUlong,
+                       ATA_PASS_THROUGH_EX32::DataBufferOffset));
+static_assert(Adjacent(ATA_PASS_THROUGH_EX32::DataBufferOffset,
+                       ATA_PASS_THROUGH_EX32::PreviousTaskFile));
+static_assert(Adjacent(ATA_PASS_THROUGH_EX32::PreviousTaskFile,
+                       ATA_PASS_THROUGH_EX32::CurrentTaskFile));
+static_assert(ATA_PASS_THROUGH_EX32::CurrentTaskFile.end() == ATA_PASS_THROUGH_EX32::kSize);
+static_assert(ATA_PASS_THROUGH_EX32::kSize == 40);
+
+struct ATA_PASS_THROUGH_EX64 {
+  static constexpr Field Length{0, 2};
+  static constexpr Field AtaFlags{2, 2};
+  static constexpr Field PathId{4, 1};
+  static constexpr Field TargetId{5, 1};
+  static constexpr Field Lun{6, 1};
+  static constexpr Field ReservedAsUchar{7, 1};
+  static constexpr Field DataTransferLength{8, 4};
+  static constexpr Field TimeOutValue{12, 4};
+  static constexpr Field ReservedAsUlong{16, 4};
+  static constexpr Field DataBufferOffset{24, 8};  // four bytes of padding before it
+  static constexpr Field PreviousTaskFile{32, 8};
+  static constexpr Field CurrentTaskFile{40, 8};
+  static constexpr std::size_t kSize = 48;
+};
+static_assert(ATA_PASS_THROUGH_EX64::ReservedAsUlong.end() + 4 ==
+              ATA_PASS_THROUGH_EX64::DataBufferOffset.offset);
+static_assert(Adjacent(ATA_PASS_THROUGH_EX64::DataBufferOffset,
+                       ATA_PASS_THROUGH_EX64::PreviousTaskFile));
+static_assert(Adjacent(ATA_PASS_THROUGH_EX64::PreviousTaskFile,
+                       ATA_PASS_THROUGH_EX64::CurrentTaskFile));
+static_assert(ATA_PASS_THROUGH_EX64::CurrentTaskFile.end() == ATA_PASS_THROUGH_EX64::kSize);
+static_assert(ATA_PASS_THROUGH_EX64::kSize == 48);
+
+using ATA_PASS_THROUGH_EX =
+    std::conditional_t<sizeof(void*) == 8, ATA_PASS_THROUGH_EX64, ATA_PASS_THROUGH_EX32>;
+static_assert(ATA_PASS_THROUGH_EX::DataBufferOffset.width == sizeof(void*));
+
+// The ATA identify request and its answer share one buffer: the header, then
+// the 512 IDENTIFY bytes.
+struct AtaIdentifyBuffer {
+  static constexpr std::size_t kData = ATA_PASS_THROUGH_EX::kSize;
+  static constexpr std::size_t kSize = kData + kIdentifyBufferSize;
+};
+
+// SCSI_PASS_THROUGH's DataIn value for a transfer from the device.
+inline constexpr std::uint8_t kScsiIoctlDataIn = 1;
+
+// The header of IOCTL_SCSI_PASS_THROUGH with a 32-bit DataBufferOffset, then
+// with a 64-bit one (aligned to 8, the structure padded to a multiple of 8).
+struct SCSI_PASS_THROUGH32 {
+  static constexpr Field Length{0, 2};
+  static constexpr Field ScsiStatus{2, 1};
+  static constexpr Field PathId{3, 1};
+  static constexpr Field TargetId{4, 1};
+  static constexpr Field Lun{5, 1};
+  static constexpr Field CdbLength{6, 1};
+  static constexpr Field SenseInfoLength{7, 1};
+  static constexpr Field DataIn{8, 1};
+  static constexpr Field DataTransferLength{12, 4};  // three bytes of padding before it
+  static constexpr Field TimeOutValue{16, 4};
+  static constexpr Field DataBufferOffset{20, 4};
+  static constexpr Field SenseInfoOffset{24, 4};
+  static constexpr Field Cdb{28, 16};
+  static constexpr std::size_t kSize = 44;
+};
+static_assert(SCSI_PASS_THROUGH32::DataIn.end() + 3 ==
+              SCSI_PASS_THROUGH32::DataTransferLength.offset);
+static_assert(Adjacent(SCSI_PASS_THROUGH32::DataTransferLength, SCSI_PASS_THROUGH32::TimeOutValue));
+static_assert(Adjacent(SCSI_PASS_THROUGH32::TimeOutValue, SCSI_PASS_THROUGH32::DataBufferOffset));
+static_assert(Adjacent(SCSI_PASS_THROUGH32::DataBufferOffset,
+                       SCSI_PASS_THROUGH32::SenseInfoOffset));
+static_assert(Adjacent(SCSI_PASS_THROUGH32::SenseInfoOffset, SCSI_PASS_THROUGH32::Cdb));
+static_assert(SCSI_PASS_THROUGH32::Cdb.end() == SCSI_PASS_THROUGH32::kSize);
+static_assert(SCSI_PASS_THROUGH32::kSize == 44);
+
+struct SCSI_PASS_THROUGH64 {
+  static constexpr Field Length{0, 2};
+  static constexpr Field ScsiStatus{2, 1};
+  static constexpr Field PathId{3, 1};
+  static constexpr Field TargetId{4, 1};
+  static constexpr Field Lun{5, 1};
+  static constexpr Field CdbLength{6, 1};
+  static constexpr Field SenseInfoLength{7, 1};
+  static constexpr Field DataIn{8, 1};
+  static constexpr Field DataTransferLength{12, 4};
+  static constexpr Field TimeOutValue{16, 4};
+  static constexpr Field DataBufferOffset{24, 8};  // four bytes of padding before it
+  static constexpr Field SenseInfoOffset{32, 4};
+  static constexpr Field Cdb{36, 16};
+  static constexpr std::size_t kSize = 56;  // four bytes of tail padding
+};
+static_assert(SCSI_PASS_THROUGH64::TimeOutValue.end() + 4 ==
+              SCSI_PASS_THROUGH64::DataBufferOffset.offset);
+static_assert(Adjacent(SCSI_PASS_THROUGH64::DataBufferOffset,
+                       SCSI_PASS_THROUGH64::SenseInfoOffset));
+static_assert(Adjacent(SCSI_PASS_THROUGH64::SenseInfoOffset, SCSI_PASS_THROUGH64::Cdb));
+static_assert(SCSI_PASS_THROUGH64::Cdb.end() + 4 == SCSI_PASS_THROUGH64::kSize);
+static_assert(SCSI_PASS_THROUGH64::kSize == 56);
+
+using SCSI_PASS_THROUGH =
+    std::conditional_t<sizeof(void*) == 8, SCSI_PASS_THROUGH64, SCSI_PASS_THROUGH32>;
+static_assert(SCSI_PASS_THROUGH::DataBufferOffset.width == sizeof(void*));
+
+// The 6-byte INQUIRY command block, its allocation length two bytes wide as
+// the SCSI Primary Commands standard has it since SPC-3 (the driver kit's
+// CDB6INQUIRY3 keeps the older one-byte field).
+inline constexpr std::uint8_t kScsiopInquiry = 0x12;
+struct InquiryCdb6 {
+  static constexpr Field OperationCode{0, 1};
+  static constexpr Field EnableVitalProductData{1, 1};  // bit 0
+  static constexpr Field PageCode{2, 1};
+  static constexpr Field AllocationLength{3, 2};  // big-endian
+  static constexpr Field Control{5, 1};
+  static constexpr std::size_t kSize = 6;
+};
+static_assert(InquiryCdb6::Control.end() == InquiryCdb6::kSize);
+
+// The unit serial number page of the vital product data.
+inline constexpr std::uint8_t kVpdSerialNumberPage = 0x80;
+struct VPD_SERIAL_NUMBER_PAGE {
+  static constexpr Field DeviceType{0, 1};  // peripheral qualifier and device type
+  static constexpr Field PageCode{1, 1};
+  static constexpr Field Reserved{2, 1};
+  static constexpr Field PageLength{3, 1};  // bytes after this one
+  static constexpr Field SerialNumber{4, 0};
+};
+static_assert(Adjacent(VPD_SERIAL_NUMBER_PAGE::PageLength, VPD_SERIAL_NUMBER_PAGE::SerialNumber));
+
+// The VPD request and its answer share one buffer: the header, the sense
+// data the port driver writes when the command fails, then the page.
+struct ScsiVpdBuffer {
+  static constexpr std::size_t kSense = SCSI_PASS_THROUGH::kSize;
+  static constexpr std::uint8_t kSenseSize = 32;
+  static constexpr std::size_t kData = kSense + kSenseSize;
+  // A multiple of 4, which some USB bridges want, and room for any serial
+  // number a page can hold (255 bytes) but a few.
+  static constexpr std::uint16_t kDataSize = 252;
+  static constexpr std::size_t kSize = kData + kDataSize;
+};
+static_assert(ScsiVpdBuffer::kData % 4 == 0);
+
+}  // namespace hdsn::layout

@@ -1,0 +1,200 @@
+#include "inventory/json_writer.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace hdsn {
+namespace {
+
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+  char escape[8];
+  std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(byte));
+  out += escape;
+}
+
+// Length of the valid UTF-8 sequence at the start of text, or 0.
+std::size_t Utf8SequenceLength(std::string_view text) {
+  struct Form {
+    unsigned char firstLead, lastLead;
+    std::size_t length;
+    std::uint32_t minimum;  // the smallest code point this length may carry
+  };
+  static constexpr Form kForms[] = {
+      {0xC2, 0xDF, 2, 0x80}, {0xE0, 0xEF, 3, 0x800}, {0xF0, 0xF4, 4, 0x10000}};
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  for (const Form& form : kForms) {
+    if (lead < form.firstLead || lead > form.lastLead) continue;
+    if (text.size() < form.length) return 0;
+    std::uint32_t codePoint = lead & (0x7Fu >> form.length);
+    for (std::size_t at = 1; at < form.length; ++at) {
+      if ((byte(at) & 0xC0) != 0x80) return 0;
+      codePoint = (codePoint << 6) | (byte(at) & 0x3Fu);
+    }
+    // No overlong forms, no surrogates, nothing past U+10FFFF.
+    if (codePoint < form.minimum || (codePoint >= 0xD800 && codePoint <= 0xDFFF) ||
+        codePoint > 0x10FFFF)
+      return 0;
+    return form.length;
+  }
+  return 0;
+}
+
+void AppendField(std::string& out, const char* name) {
+  out += '"';
+  out += name;
+  out += "\": ";
+}
+
+// A text field: a literal of device bytes or of UTF-8 (WMI's), or null.
+void AppendText(std::string& out, const char* name, const std::optional<std::string>& text,
+                bool utf8) {
+  AppendField(out, name);
+  if (!text) {
+    out += "null";
+  } else if (utf8) {
+    AppendJsonUtf8(out, *text);
+  } else {
+    AppendJsonBytes(out, *text);
+  }
+}
+
+bool FromWmi(const std::string& source) { return source == kSourceWmi; }
+
+void AppendSource(std::string& out, const DiskSource& source) {
+  out += '{';
+  AppendField(out, "name");
+  AppendJsonBytes(out, source.name);
+  out += ", ";
+  AppendField(out, "ok");
+  out += source.ok ? "true" : "false";
+  const bool utf8 = FromWmi(source.name);
+  if (source.ok) {
+    out += ", ";
+    AppendText(out, "serial", source.serial, utf8);
+    out += ", ";
+    AppendText(out, "model", source.model, utf8);
+    out += ", ";
+    AppendText(out, "firmware", source.firmware, utf8);
+  } else {
+    out += ", ";
+    AppendField(out, "error");
+    AppendJsonBytes(out, source.error);
+  }
+  out += '}';
+}
+
+void AppendDisk(std::string& out, const DiskEntry& disk) {
+  out += "  {";
+  AppendField(out, "index");
+  out += std::to_string(disk.index);
+  out += ", ";
+  AppendField(out, "bus");
+  if (disk.busType) {
+    AppendJsonBytes(out, BusTypeName(*disk.busType));
+  } else {
+    out += "null";
+  }
+  out += ", ";
+  AppendField(out, "removable");
+  out += !disk.removable ? "null" : *disk.removable ? "true" : "false";
+  out += ",\n   ";
+  AppendText(out, "serial", disk.serial, FromWmi(disk.serialSource));
+  out += ", ";
+  AppendField(out, "serial_source");
+  if (disk.serial) {
+    AppendJsonBytes(out, disk.serialSource);
+  } else {
+    out += "null";
+  }
+  out += ",\n   ";
+  AppendText(out, "model", disk.model, FromWmi(disk.modelSource));
+  out += ", ";
+  AppendText(out, "firmware", disk.firmware, FromWmi(disk.firmwareSource));
+  out += ", ";
+  AppendField(out, "agree");
+  out += disk.agree ? "true" : "false";
+  out += ",\n   ";
+  AppendField(out, "sources");
+  out += '[';
+  for (std::size_t at = 0; at < disk.sources.size(); ++at) {
+    out += at == 0 ? "\n     " : ",\n     ";
+    AppendSource(out, disk.sources[at]);
+  }
+  out += "]}";
+}
+
+}  // namespace
+
+void AppendJsonBytes(std::string& out, std::string_view bytes) {
+  out += '"';
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte >= 0x20 && byte <= 0x7E) {
+      out += c;
+    } else {
+      AppendEscapedByte(out, byte);
+    }
+  }
+  out += '"';
+}
+
+void AppendJsonUtf8(std::string& out, std::string_view text) {
+  out += '"';
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += text[at++];
+      continue;
+    }
+    if (byte < 0x20 || byte == 0x7F) {
+      AppendEscapedByte(out, byte);
+      ++at;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(text.substr(at));
+    if (length == 0) {
+      AppendEscapedByte(out, byte);
+      ++at;
+      continue;
+    }
+    out.append(text, at, length);
+    at += length;
+  }
+  out += '"';
+}
+
+std::string FormatInventoryJson(const DiskInventory& inventory) {
+  std::string out = "{\"disks\": [";
+  for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
+    out += at == 0 ? "\n" : ",\n";
+    AppendDisk(out, inventory.disks[at]);
+  }
+  out += "],\n \"system_volume\": {";
+  const SystemVolume& volume = inventory.systemVolume;
+  AppendField(out, "root");
+  if (volume.root.empty()) {
+    out += "null";
+  } else {
+    AppendJsonBytes(out, volume.root);
+  }
+  out += ", ";
+  AppendField(out, "serial");
+  if (volume.serial) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%x", static_cast<unsigned>(*volume.serial));
+    AppendJsonBytes(out, serial);
+  } else {
+    out += "null";
+  }
+  out += "}}\n";
+  return out;
+}
+
+}  // namespace hdsn

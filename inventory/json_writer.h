@@ -1,0 +1,25 @@
+// The inventory as one JSON document, and the string literals it is made
+// of. Any bytes in give valid JSON out.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "inventory/disk_inventory.h"
+
+namespace hdsn {
+
+// A string literal of bytes from a device or the ANSI code page: printable
+// ASCII as it is (with " and \ escaped), every other byte as \u00XX.
+void AppendJsonBytes(std::string& out, std::string_view bytes);
+
+// A string literal of UTF-8 text: valid sequences as they are, control
+// characters escaped, any byte that is not part of a valid sequence as
+// \u00XX.
+void AppendJsonUtf8(std::string& out, std::string_view text);
+
+// The whole document, ending in a line feed:
+// {"disks": [{"index": ..., "sources": [...]}, ...], "system_volume": {...}}
+std::string FormatInventoryJson(const DiskInventory& inventory);
+
+}  // namespace hdsn

@@ -1,0 +1,126 @@
+// The inventory's request and answer layouts as the program writes them,
+// checked at compile time against the Windows headers' own declarations:
+// same size, and every field at the same offset with the same width. The
+// pass-through headers are checked in the layout of this build's pointer
+// size and, on 64-bit Windows, also in the 32-bit one the headers keep for
+// 32-bit callers.
+#include <windows.h>
+// After windows.h, which they need.
+#include <ntddscsi.h>
+#include <nvme.h>
+#include <winioctl.h>
+
+#include <cstddef>
+
+#include "inventory/inventory_layouts.h"
+
+namespace hdsn::layout {
+namespace {
+
+#define HDSN_SAME_FIELD(type, field)                                                         \
+  static_assert(offsetof(::type, field) == type::field.offset, #type "::" #field " offset"); \
+  static_assert(sizeof(::type::field) == type::field.width, #type "::" #field " width")
+
+static_assert(IOCTL_ATA_PASS_THROUGH == kIoctlAtaPassThrough);
+static_assert(IOCTL_SCSI_PASS_THROUGH == kIoctlScsiPassThrough);
+
+static_assert(::StorageDeviceProperty == kStorageDeviceProperty);
+static_assert(::StorageAdapterProtocolSpecificProperty == kStorageAdapterProtocolSpecificProperty);
+static_assert(::StorageDeviceProtocolSpecificProperty == kStorageDeviceProtocolSpecificProperty);
+static_assert(::PropertyStandardQuery == kPropertyStandardQuery);
+static_assert(::ProtocolTypeNvme == kProtocolTypeNvme);
+static_assert(::NVMeDataTypeIdentify == kNvmeDataTypeIdentify);
+static_assert(::NVME_IDENTIFY_CNS_CONTROLLER == kNvmeIdentifyCnsController);
+
+static_assert(sizeof(::STORAGE_PROTOCOL_SPECIFIC_DATA) == STORAGE_PROTOCOL_SPECIFIC_DATA::kSize);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolType);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, DataType);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataRequestValue);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataRequestSubValue);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataOffset);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataLength);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, FixedProtocolReturnData);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataRequestSubValue2);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataRequestSubValue3);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataRequestSubValue4);
+
+static_assert(sizeof(::STORAGE_PROTOCOL_DATA_DESCRIPTOR) ==
+              STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_DATA_DESCRIPTOR, Version);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_DATA_DESCRIPTOR, Size);
+HDSN_SAME_FIELD(STORAGE_PROTOCOL_DATA_DESCRIPTOR, ProtocolSpecificData);
+// The query's protocol data sits where STORAGE_PROPERTY_QUERY declares its
+// AdditionalParameters.
+static_assert(offsetof(::STORAGE_PROPERTY_QUERY, AdditionalParameters) ==
+              NvmeIdentifyBuffer::kProtocolData);
+
+static_assert(sizeof(::NVME_IDENTIFY_CONTROLLER_DATA) == NVME_IDENTIFY_CONTROLLER_DATA::kSize);
+HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, SN);
+HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, MN);
+HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, FR);
+
+static_assert(ATA_FLAGS_DRDY_REQUIRED == kAtaFlagsDrdyRequired);
+static_assert(ATA_FLAGS_DATA_IN == kAtaFlagsDataIn);
+static_assert(SCSI_IOCTL_DATA_IN == kScsiIoctlDataIn);
+
+// The headers name the layout of this build's pointer size without a suffix.
+#define HDSN_SAME_ATA_PASS_THROUGH(native, ours)                                            \
+  static_assert(sizeof(::native) == ours::kSize, #native " size");                          \
+  static_assert(offsetof(::native, Length) == ours::Length.offset);                         \
+  static_assert(offsetof(::native, AtaFlags) == ours::AtaFlags.offset);                     \
+  static_assert(offsetof(::native, PathId) == ours::PathId.offset);                         \
+  static_assert(offsetof(::native, TargetId) == ours::TargetId.offset);                     \
+  static_assert(offsetof(::native, Lun) == ours::Lun.offset);                               \
+  static_assert(offsetof(::native, ReservedAsUchar) == ours::ReservedAsUchar.offset);       \
+  static_assert(offsetof(::native, DataTransferLength) == ours::DataTransferLength.offset); \
+  static_assert(offsetof(::native, TimeOutValue) == ours::TimeOutValue.offset);             \
+  static_assert(offsetof(::native, ReservedAsUlong) == ours::ReservedAsUlong.offset);       \
+  static_assert(offsetof(::native, DataBufferOffset) == ours::DataBufferOffset.offset);     \
+  static_assert(sizeof(::native::DataBufferOffset) == ours::DataBufferOffset.width);        \
+  static_assert(offsetof(::native, PreviousTaskFile) == ours::PreviousTaskFile.offset);     \
+  static_assert(sizeof(::native::PreviousTaskFile) == ours::PreviousTaskFile.width);        \
+  static_assert(offsetof(::native, CurrentTaskFile) == ours::CurrentTaskFile.offset);       \
+  static_assert(sizeof(::native::CurrentTaskFile) == ours::CurrentTaskFile.width)
+
+#define HDSN_SAME_SCSI_PASS_THROUGH(native, ours)                                           \
+  static_assert(sizeof(::native) == ours::kSize, #native " size");                          \
+  static_assert(offsetof(::native, Length) == ours::Length.offset);                         \
+  static_assert(offsetof(::native, ScsiStatus) == ours::ScsiStatus.offset);                 \
+  static_assert(offsetof(::native, PathId) == ours::PathId.offset);                         \
+  static_assert(offsetof(::native, TargetId) == ours::TargetId.offset);                     \
+  static_assert(offsetof(::native, Lun) == ours::Lun.offset);                               \
+  static_assert(offsetof(::native, CdbLength) == ours::CdbLength.offset);                   \
+  static_assert(offsetof(::native, SenseInfoLength) == ours::SenseInfoLength.offset);       \
+  static_assert(offsetof(::native, DataIn) == ours::DataIn.offset);                         \
+  static_assert(offsetof(::native, DataTransferLength) == ours::DataTransferLength.offset); \
+  static_assert(offsetof(::native, TimeOutValue) == ours::TimeOutValue.offset);             \
+  static_assert(offsetof(::native, DataBufferOffset) == ours::DataBufferOffset.offset);     \
+  static_assert(sizeof(::native::DataBufferOffset) == ours::DataBufferOffset.width);        \
+  static_assert(offsetof(::native, SenseInfoOffset) == ours::SenseInfoOffset.offset);       \
+  static_assert(offsetof(::native, Cdb) == ours::Cdb.offset);                               \
+  static_assert(sizeof(::native::Cdb) == ours::Cdb.width)
+
+HDSN_SAME_ATA_PASS_THROUGH(ATA_PASS_THROUGH_EX, ATA_PASS_THROUGH_EX);
+HDSN_SAME_SCSI_PASS_THROUGH(SCSI_PASS_THROUGH, SCSI_PASS_THROUGH);
+#if defined(_WIN64)
+static_assert(sizeof(void*) == 8 && ATA_PASS_THROUGH_EX::kSize == ATA_PASS_THROUGH_EX64::kSize);
+HDSN_SAME_ATA_PASS_THROUGH(ATA_PASS_THROUGH_EX32, ATA_PASS_THROUGH_EX32);
+HDSN_SAME_SCSI_PASS_THROUGH(SCSI_PASS_THROUGH32, SCSI_PASS_THROUGH32);
+#else
+static_assert(sizeof(void*) == 4 && ATA_PASS_THROUGH_EX::kSize == ATA_PASS_THROUGH_EX32::kSize);
+#endif
+
+#undef HDSN_SAME_ATA_PASS_THROUGH
+#undef HDSN_SAME_SCSI_PASS_THROUGH
+#undef HDSN_SAME_FIELD
+
+// The INQUIRY command block (SCSIOP_INQUIRY, CDB6INQUIRY3) and the unit
+// serial number page (VPD_SERIAL_NUMBER_PAGE) are declared in the driver
+// kit's scsi.h alone, which a program cannot include; their values in
+// inventory_layouts.h are pinned from the SCSI Primary Commands standard
+// (INQUIRY: operation code 0x12, EVPD in bit 0 of byte 1, page code byte 2,
+// allocation length bytes 3-4 most significant first; page 0x80: page code
+// byte 1, page length byte 3, the serial from byte 4).
+
+}  // namespace
+}  // namespace hdsn::layout
