@@ -1,8 +1,10 @@
 // Every platform call of a whole run failing in turn: the k-th call fails,
-// for every k from the first call to the last. Whatever fails, the report
-// comes out in full with status 0 and nothing is left behind. (Leaks of
-// memory are LeakSanitizer's to find at exit.)
+// for every k from the first call to the last. Whatever fails, hdsn's report
+// comes out in full with status 0, hdsn-disks' document is valid JSON, and
+// nothing is left behind. (Leaks of memory are LeakSanitizer's to find at
+// exit.)
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "app/hard_drive_info.h"
@@ -85,6 +87,50 @@ INSTANTIATE_TEST_SUITE_P(Machines, FaultSweep,
                          testing::Values(SweepCase{"Nt", RichNtMachine},
                                          SweepCase{"Legacy", RichLegacyMachine}),
                          RowName());
+
+// hdsn-disks on a machine with a disk of each kind: whatever fails, the
+// document is whole, the status says whether a disk has a serial, and every
+// handle, COM object and string is given back.
+void RichDisksMachine(SimMachine& m) {
+  m.devices.physicalDrives[0] = MakeNvmeDrive("0025_3881_91B2_1234.", "NVME0R123456A", "NVMe SSD");
+  m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD");
+  m.devices.physicalDrives[1].ataPassThrough = false;  // SMART's requests too
+  m.devices.physicalDrives[3] = MakeUsbBridge("USB-BRIDGE-0001", "USB Disk");
+  m.wmi.AddInventoryDisk(0, u"0025_3881_91B2_1234.", u"NVMe SSD", u"NV-FW-01");
+  m.wmi.AddInventoryDisk(5, u"WMI-ONLY", u"Virtual Disk", u"1.0");
+}
+
+TEST(DisksFaultSweep, EveryCallFailingInTurnKeepsTheDocumentWholeAndLeavesNothingBehind) {
+  long total = 0;
+  {
+    SimMachine reference;
+    RichDisksMachine(reference);
+    ASSERT_EQ(reference.RunDisks({"--json"}), 0);
+    total = reference.faults.calls();
+  }
+  ASSERT_GT(total, 100);
+  for (long k = 1; k <= total; ++k) {
+    SimMachine m;
+    RichDisksMachine(m);
+    m.faults.FailCall(k);
+    const int status = m.RunDisks({"--json"});
+    ASSERT_EQ(m.faults.failed().size(), 1u) << "call " << k;
+    SCOPED_TRACE("call " + std::to_string(k) + " fails: " + m.faults.failed()[0]);
+    // A version that cannot be read is not the NT family's.
+    if (m.faults.Failed("GetVersionExA")) {
+      EXPECT_EQ(std::make_tuple(status, m.console.output, m.console.errorOutput),
+                std::make_tuple(1, std::string(), std::string("hdsn-disks: needs Windows NT\n")));
+      continue;
+    }
+    const nlohmann::json document = nlohmann::json::parse(m.console.output, nullptr, false);
+    ASSERT_FALSE(document.is_discarded()) << m.console.output;
+    bool serial = false;
+    for (const nlohmann::json& disk : document.at("disks")) serial |= !disk.at("serial").is_null();
+    EXPECT_EQ(status, serial ? 0 : 1);
+    EXPECT_EQ(m.console.errorOutput, "");
+    EXPECT_TRUE(NothingLeftBehind(m));
+  }
+}
 
 }  // namespace
 }  // namespace hdsn::sim

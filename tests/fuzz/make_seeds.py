@@ -52,6 +52,51 @@ def utf16(text):
     return text.encode('utf-16-le')
 
 
+# hdsn-disks' answers, as a 64-bit build lays them out, each after the byte
+# count returned (4 bytes) as its fuzz targets read them.
+def returned(answer, count=None):
+    return struct.pack('<I', len(answer) if count is None else count) + answer
+
+
+def device_descriptor(bus, texts):
+    answer = bytearray(40)
+    struct.pack_into('<II', answer, 0, 40, 0)
+    struct.pack_into('<I', answer, 28, bus)
+    for field, text in zip((12, 16, 20, 24), texts):
+        if text:
+            struct.pack_into('<I', answer, field, len(answer))
+            answer += text + b'\0'
+    struct.pack_into('<I', answer, 4, len(answer))
+    return bytes(answer)
+
+
+def nvme_answer(serial, model, firmware):
+    answer = bytearray(48 + 4096)
+    struct.pack_into('<IIIIIIII', answer, 0, 48, 48, 3, 1, 1, 0, 40, 4096)
+    answer[52:72] = serial.ljust(20)
+    answer[72:112] = model.ljust(40)
+    answer[112:120] = firmware.ljust(8)
+    return bytes(answer)
+
+
+def ata_answer(status, block):
+    header = bytearray(48)
+    struct.pack_into('<HH', header, 0, 48, 3)
+    struct.pack_into('<II', header, 8, 512, 3)
+    struct.pack_into('<Q', header, 24, 48)
+    header[46] = status
+    return bytes(header) + block
+
+
+def vpd_answer(status, page):
+    header = bytearray(56 + 32)
+    struct.pack_into('<HBBBBBBB', header, 0, 56, status, 0, 0, 0, 6, 32, 1)
+    struct.pack_into('<II', header, 12, len(page), 3)
+    struct.pack_into('<QI', header, 24, 88, 56)
+    header[36:42] = bytes([0x12, 1, 0x80, 0, 252, 0])
+    return bytes(header) + page
+
+
 DISK = identify_block('WD-WCAV12345678', 'WDC WD5000AAKS-00V1A0')
 CDROM = identify_block('', 'HL-DT-ST DVD-RAM GH22NS50', atapi=True)
 PATH_DRIVE = r'\\HOST\ROOT\CIMV2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0"'
@@ -96,6 +141,36 @@ SEEDS = {
         'disk_drive_path': bytes([254]) + PATH_DRIVE.encode(),
         'partition_path': bytes([254]) + PATH_PARTITION.encode(),
         'quote_after_backslash': bytes([10]) + b'x\\y"z\\"',
+    },
+    'fuzz_device_descriptor': {
+        'nvme': returned(device_descriptor(17, [b'NVMe', b'NVMe SSD 1TB', b'1.0',
+                                                b'0025_3881_91B2_1234.'])),
+        'texts_past_returned': returned(device_descriptor(11, [b'', b'DISK', b'', b'SERIAL']), 44),
+        'unterminated': returned(device_descriptor(7, [b'', b'', b'', b'TAIL'])[:-1]),
+    },
+    'fuzz_nvme_identify': {
+        'identify': returned(nvme_answer(b'NVME0R123456A', b'NVMe SSD 1TB', b'NV-FW-01')),
+        'cut_short': returned(nvme_answer(b'NVME0R123456A', b'NVMe SSD 1TB', b'NV-FW-01'), 78),
+    },
+    'fuzz_ata_answer': {
+        'identify': returned(ata_answer(0x50, DISK)),
+        'aborted': returned(ata_answer(0x51, b'')),
+        'smart': returned(struct.pack('<I', 512) + bytes(12) + DISK),
+    },
+    'fuzz_vpd_page': {
+        'serial': returned(vpd_answer(0, bytes([0, 0x80, 0, 15]) + b'USB-BRIDGE-0001')),
+        'length_beyond': returned(vpd_answer(0, bytes([0, 0x80, 0, 200]) + b'V1')),
+        'check_condition': returned(vpd_answer(2, b'')),
+    },
+    'fuzz_inventory_serial': {
+        'hex_encoded': b'2020202057202d4443575a413541333234373538',
+        'hex_uppercase': b' 2020202057202D4443575A413541333234373538\0',
+        'hex_unprintable': b'4142434445464748494a4b4c4d4e4f50515253ff',
+        'padded': b'\0  WD-WCAV12345678\t ',
+    },
+    'fuzz_json_writer': {
+        'ascii': b'WD-WCAV12345678 \x01\x02' * 8,
+        'high_bytes': bytes(range(256)),
     },
     'fuzz_wmi_property_text': {
         'serial': struct.pack('<H', 2047) + utf16('  WD-WCAV12345678 '),

@@ -101,74 +101,61 @@ DriverAnswer AnswerStorageQuery(const SimPhysicalDrive& drive, const Bytes& inpu
   return {**answer, 0};
 }
 
-// The two pass-through requests: the header of this build's pointer size,
-// the data at DataBufferOffset inside the one buffer. The answer is the
-// header as sent but for what the port driver changes, and the data.
-bool ValidPassThrough(const Bytes& input, std::size_t headerSize, Field dataOffset,
-                      Field dataLength, std::uint32_t outSize) {
-  if (input.size() < headerSize || LoadLe16(input.data()) != headerSize) return false;
-  const std::uint64_t offset = LoadLe32(input.data() + dataOffset.offset);
-  return offset >= headerSize && offset + LoadLe32(input.data() + dataLength.offset) <= outSize;
-}
-
-DriverAnswer PassThroughReply(const Bytes& input, std::size_t headerSize, Field dataOffset,
-                              const std::uint8_t* data, std::size_t count) {
-  Bytes reply(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(headerSize));
-  if (count == 0) return {reply, 0};
-  reply.resize(LoadLe32(input.data() + dataOffset.offset), 0);
-  reply.insert(reply.end(), data, data + count);
-  return {reply, 0};
+// The pass-through requests: the header of this build's pointer size and
+// the data at its DataBufferOffset, in one buffer. The answer holds the
+// header as sent, as far as the data offset; none for a malformed request.
+template <typename Header>
+std::optional<Bytes> PassThroughReply(const Bytes& input, std::uint32_t outSize) {
+  if (input.size() < Header::kSize || LoadLe16(input.data()) != Header::kSize) return std::nullopt;
+  const std::uint32_t offset = LoadLe32(input.data() + Header::DataBufferOffset.offset);
+  if (offset < Header::kSize ||
+      std::uint64_t{offset} + LoadLe32(input.data() + Header::DataTransferLength.offset) > outSize)
+    return std::nullopt;
+  Bytes reply(input.begin(), input.begin() + Header::kSize);
+  reply.resize(offset, 0);
+  return reply;
 }
 
 DriverAnswer AnswerAtaPassThrough(const SimPhysicalDrive& drive, const Bytes& input,
                                   std::uint32_t outSize) {
   using Header = ATA_PASS_THROUGH_EX;
+  std::optional<Bytes> reply = PassThroughReply<Header>(input, outSize);
   if (!drive.ataPassThrough) return Refuse(kErrorInvalidFunction);
-  if (!ValidPassThrough(input, Header::kSize, Header::DataBufferOffset, Header::DataTransferLength,
-                        outSize) ||
-      LoadLe32(input.data() + Header::DataTransferLength.offset) < kIdentifyBufferSize)
-    return Refuse(kErrorInvalidParameter);
-  const std::size_t status = Header::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset;
-  const bool identify = input[status] == kIdCmd && drive.kind == DriveKind::kAta;
-  DriverAnswer reply = PassThroughReply(input, Header::kSize, Header::DataBufferOffset,
-                                        drive.identify.data(), identify ? kIdentifyBufferSize : 0);
-  // Status DRDY and DSC; ERR, and ABRT in the error register, for a command
-  // the device does not take.
-  reply.bytes[status] = identify ? 0x50 : 0x51;
-  reply.bytes[Header::CurrentTaskFile.offset] = identify ? 0x00 : 0x04;
-  return reply;
+  if (!reply) return Refuse(kErrorInvalidParameter);
+  // Status DRDY and DSC and the data; ERR, and ABRT in the error register,
+  // for a command the device does not take.
+  std::uint8_t* registers = reply->data() + Header::CurrentTaskFile.offset;
+  const bool identify =
+      registers[IDEREGS::bCommandReg.offset] == kIdCmd && drive.kind == DriveKind::kAta;
+  registers[IDEREGS::bCommandReg.offset] = identify ? 0x50 : 0x51;
+  registers[0] = identify ? 0x00 : 0x04;
+  if (identify) reply->insert(reply->end(), drive.identify.begin(), drive.identify.end());
+  return {*reply, 0};
 }
 
 DriverAnswer AnswerScsiPassThrough(const SimPhysicalDrive& drive, const Bytes& input,
                                    std::uint32_t outSize) {
   using Header = SCSI_PASS_THROUGH;
-  if (!ValidPassThrough(input, Header::kSize, Header::DataBufferOffset, Header::DataTransferLength,
-                        outSize))
-    return Refuse(kErrorInvalidParameter);
+  std::optional<Bytes> reply = PassThroughReply<Header>(input, outSize);
+  if (!reply) return Refuse(kErrorInvalidParameter);
+  // INQUIRY, EVPD, page 0x80: GOOD and the page, as far as the allocation
+  // length (bytes 3-4) and the transfer length allow; any other: CHECK
+  // CONDITION and no data.
   const std::uint8_t* cdb = input.data() + Header::Cdb.offset;
-  const bool serialPage =
-      drive.vpdPage && cdb[InquiryCdb6::OperationCode.offset] == kScsiopInquiry &&
-      cdb[InquiryCdb6::EnableVitalProductData.offset] == 1 &&
-      cdb[InquiryCdb6::PageCode.offset] == kVpdSerialNumberPage;
-  // The page as far as the allocation length and the transfer length allow.
-  const std::size_t allocation = std::size_t{cdb[InquiryCdb6::AllocationLength.offset]} << 8 |
-                                 cdb[InquiryCdb6::AllocationLength.offset + 1];
-  const std::size_t count =
-      !serialPage ? 0
-                  : std::min({drive.vpdPage->size(), allocation,
-                              std::size_t{LoadLe32(input.data() + Header::DataTransferLength.offset)}});
-  DriverAnswer reply = PassThroughReply(input, Header::kSize, Header::DataBufferOffset,
-                                        serialPage ? drive.vpdPage->data() : nullptr, count);
-  reply.bytes[Header::ScsiStatus.offset] = serialPage ? 0 : 2;  // GOOD or CHECK CONDITION
-  StoreLe32(reply.bytes.data() + Header::DataTransferLength.offset,
-            static_cast<std::uint32_t>(count));
-  return reply;
-}
-
-// Text blank-padded to the field's width.
-void PutPadded(std::uint8_t* at, Field field, const std::string& text) {
-  for (std::size_t k = 0; k < field.width; ++k)
-    at[field.offset + k] = static_cast<std::uint8_t>(k < text.size() ? text[k] : ' ');
+  std::uint8_t* transfer = reply->data() + Header::DataTransferLength.offset;
+  std::size_t count = 0;
+  if (drive.vpdPage && cdb[0] == kScsiopInquiry && cdb[1] == 1 && cdb[2] == kVpdSerialNumberPage)
+    count = std::min({drive.vpdPage->size(), std::size_t{cdb[3]} << 8 | cdb[4],
+                      std::size_t{LoadLe32(transfer)}});
+  else
+    (*reply)[Header::ScsiStatus.offset] = 2;
+  StoreLe32(transfer, static_cast<std::uint32_t>(count));
+  if (count == 0)
+    reply->resize(Header::kSize);
+  else
+    reply->insert(reply->end(), drive.vpdPage->begin(),
+                  drive.vpdPage->begin() + static_cast<std::ptrdiff_t>(count));
+  return {*reply, 0};
 }
 
 DriverAnswer AnswerMediaSerial(const SimPhysicalDrive& drive, const Bytes&, std::uint32_t) {
@@ -263,24 +250,24 @@ Bytes MakeNvmeAnswer(const std::string& serial, const std::string& model,
   using Specific = STORAGE_PROTOCOL_SPECIFIC_DATA;
   using Identify = NVME_IDENTIFY_CONTROLLER_DATA;
   Bytes answer(Descriptor::kSize + Identify::kSize, 0);
-  StoreLe32(answer.data() + Descriptor::Version.offset, Descriptor::kSize);
-  StoreLe32(answer.data() + Descriptor::Size.offset, Descriptor::kSize);
   std::uint8_t* specific = answer.data() + Descriptor::ProtocolSpecificData.offset;
   StoreLe32(specific + Specific::ProtocolType.offset, kProtocolTypeNvme);
-  StoreLe32(specific + Specific::DataType.offset, kNvmeDataTypeIdentify);
-  StoreLe32(specific + Specific::ProtocolDataRequestValue.offset, kNvmeIdentifyCnsController);
   StoreLe32(specific + Specific::ProtocolDataOffset.offset, Specific::kSize);
   StoreLe32(specific + Specific::ProtocolDataLength.offset, Identify::kSize);
-  std::uint8_t* data = specific + Specific::kSize;
-  PutPadded(data, Identify::SN, serial);
-  PutPadded(data, Identify::MN, model);
-  PutPadded(data, Identify::FR, firmware);
+  for (const auto& [field, text] : {std::pair{Identify::SN, serial}, std::pair{Identify::MN, model},
+                                    std::pair{Identify::FR, firmware}}) {
+    for (std::size_t k = 0; k < field.width; ++k)
+      specific[Specific::kSize + field.offset + k] = k < text.size() ? text[k] : ' ';
+  }
   return answer;
 }
 
 Bytes MakeVpdSerialPage(const std::string& serial) {
-  Bytes page = {0x00, kVpdSerialNumberPage, 0x00, static_cast<std::uint8_t>(serial.size())};
-  page.insert(page.end(), serial.begin(), serial.end());
+  Bytes page(VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset + serial.size(), 0);
+  page[VPD_SERIAL_NUMBER_PAGE::PageCode.offset] = kVpdSerialNumberPage;
+  page[VPD_SERIAL_NUMBER_PAGE::PageLength.offset] = static_cast<std::uint8_t>(serial.size());
+  std::copy(serial.begin(), serial.end(),
+            page.begin() + VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset);
   return page;
 }
 
@@ -325,9 +312,10 @@ constexpr std::uint32_t kBusNvme = 17;
 
 SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::string& serial,
                                const std::string& model) {
-  return {.smart = false,
-          .storageDescriptor = MakeDeviceDescriptor(kBusNvme, "NVMe", model, "1.0", descriptorSerial),
-          .nvmeAnswer = MakeNvmeAnswer(serial, model, "NV-FW-01")};
+  return {
+      .smart = false,
+      .storageDescriptor = MakeDeviceDescriptor(kBusNvme, "NVMe", model, "1.0", descriptorSerial),
+      .nvmeAnswer = MakeNvmeAnswer(serial, model, "NV-FW-01")};
 }
 
 SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model) {

@@ -8,9 +8,9 @@ namespace hdsn::sim {
 
 int SimMachine::Run() { return RunProgram(platform); }
 
-int SimMachine::RunDisks(std::initializer_list<const char*> arguments) {
+int SimMachine::RunDisks(const std::vector<const char*>& arguments) {
   std::vector<const char*> argv = {"hdsn-disks"};
-  argv.insert(argv.end(), arguments);
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
   return RunDisksProgram(platform, static_cast<int>(argv.size()), argv.data());
 }
 

@@ -3,7 +3,6 @@
 // for all of them.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -32,7 +31,7 @@ struct SimMachine {
   // console.output.
   int Run();
   // Runs hdsn-disks with the arguments; returns its exit status.
-  int RunDisks(std::initializer_list<const char*> arguments = {});
+  int RunDisks(const std::vector<const char*>& arguments = {});
 };
 
 // What the program left behind on the machine that it should have given

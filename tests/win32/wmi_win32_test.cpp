@@ -1,9 +1,9 @@
 // The WQL text helpers through the real code-page conversions, StrTrimA and
 // COM strings of Windows, and method 0 through the real COM and WMI.
+#include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <wbemidl.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

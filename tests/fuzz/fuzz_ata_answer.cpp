@@ -1,0 +1,14 @@
+// IOCTL_ATA_PASS_THROUGH's answer of any bytes (DataBufferOffset of any
+// value, any status), and SMART_RCV_DRIVE_DATA's, any byte count returned.
+#include "fuzz_answer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const FuzzAnswer answer(data, size);
+  const hdsn::AnswerRead ata =
+      hdsn::ReadAtaPassThrough(answer.data(), answer.size(), answer.bytesReturned());
+  CheckTexts(ata.error, ata.texts, 20, 40, 8);
+  const hdsn::AnswerRead smart =
+      hdsn::ReadSmartIdentify(answer.data(), answer.size(), answer.bytesReturned());
+  CheckTexts(smart.error, smart.texts, 20, 40, 8);
+  return 0;
+}

@@ -1,0 +1,100 @@
+// The JSON writer given any bytes: as every text of an inventory, the
+// document parses with a real JSON parser and holds every disk and source;
+// a literal of device bytes gives back each byte as U+00XX; a literal of
+// any bytes as UTF-8 parses, and gives back any text converted from UTF-16.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "fuzz_check.h"
+#include "inventory/disk_text.h"
+#include "inventory/json_writer.h"
+
+namespace {
+
+using nlohmann::json;
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+  std::u16string wide;
+  for (const char c : bytes) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return hdsn::Utf16ToUtf8(wide);
+}
+
+std::string Parsed(const std::string& literal) {
+  const json value = json::parse(literal, nullptr, false);
+  FUZZ_CHECK(value.is_string());
+  return value.get<std::string>();
+}
+
+std::optional<std::string> Text(FuzzedDataProvider& in) {
+  if (in.ConsumeBool()) return std::nullopt;
+  return in.ConsumeRandomLengthString(40);
+}
+
+hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
+  hdsn::DiskInventory inventory;
+  const int disks = in.ConsumeIntegralInRange(0, 3);
+  for (int i = 0; i < disks; ++i) {
+    hdsn::DiskEntry& disk = inventory.disks.emplace_back();
+    disk.index = in.ConsumeIntegral<int>();
+    if (in.ConsumeBool()) disk.busType = in.ConsumeIntegral<std::uint32_t>();
+    if (in.ConsumeBool()) disk.removable = in.ConsumeBool();
+    const int sources = in.ConsumeIntegralInRange(0, 5);
+    for (int k = 0; k < sources; ++k) {
+      hdsn::DiskSource& source = disk.sources.emplace_back();
+      source.name = in.ConsumeBool() ? hdsn::kSourceWmi : in.ConsumeRandomLengthString(20);
+      source.ok = in.ConsumeBool();
+      source.error = in.ConsumeRandomLengthString(20);
+      source.serial = Text(in);
+      source.model = Text(in);
+      source.firmware = Text(in);
+    }
+    disk.serial = Text(in);
+    disk.model = Text(in);
+    disk.firmware = Text(in);
+    disk.serialSource = disk.modelSource = disk.firmwareSource =
+        in.ConsumeBool() ? hdsn::kSourceWmi : in.ConsumeRandomLengthString(20);
+    disk.agree = in.ConsumeBool();
+  }
+  inventory.systemVolume.root = in.ConsumeRandomLengthString(20);
+  if (in.ConsumeBool()) inventory.systemVolume.serial = in.ConsumeIntegral<std::uint32_t>();
+  return inventory;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  std::string literal;
+  const std::string bytes = in.ConsumeRandomLengthString(64);
+  hdsn::AppendJsonBytes(literal, bytes);
+  FUZZ_CHECK(Parsed(literal) == Latin1ToUtf8(bytes));
+
+  literal.clear();
+  hdsn::AppendJsonUtf8(literal, in.ConsumeRandomLengthString(64));
+  Parsed(literal);
+
+  std::u16string wide;
+  const std::string units = in.ConsumeRandomLengthString(64);
+  for (std::size_t at = 0; at + 1 < units.size(); at += 2)
+    wide += static_cast<char16_t>(static_cast<unsigned char>(units[at]) |
+                                  static_cast<unsigned char>(units[at + 1]) << 8);
+  const std::string utf8 = hdsn::Utf16ToUtf8(wide);
+  literal.clear();
+  hdsn::AppendJsonUtf8(literal, utf8);
+  FUZZ_CHECK(Parsed(literal) == utf8);
+
+  const hdsn::DiskInventory inventory = Inventory(in);
+  const json document = json::parse(hdsn::FormatInventoryJson(inventory), nullptr, false);
+  FUZZ_CHECK(!document.is_discarded());
+  FUZZ_CHECK(document.at("disks").size() == inventory.disks.size());
+  for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
+    const json& disk = document.at("disks").at(at);
+    FUZZ_CHECK(disk.at("index") == inventory.disks[at].index);
+    FUZZ_CHECK(disk.at("sources").size() == inventory.disks[at].sources.size());
+    FUZZ_CHECK(disk.at("serial").is_null() == !inventory.disks[at].serial);
+  }
+  return 0;
+}

@@ -1,0 +1,20 @@
+// IOCTL_SCSI_PASS_THROUGH's answer to INQUIRY of the unit serial number
+// page, of any bytes: any status, transfer length and page length, any byte
+// count returned.
+#include "fuzz_answer.h"
+#include "inventory/inventory_layouts.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const FuzzAnswer answer(data, size);
+  const hdsn::AnswerRead read =
+      hdsn::ReadVpdSerialPage(answer.data(), answer.size(), answer.bytesReturned());
+  // The page holds at most 252 bytes, its serial what follows its header.
+  CheckTexts(read.error, read.texts, 252 - 4, 0, 0);
+  // The serial stops at the bytes the port transferred.
+  if (read.texts.serial && answer.size() >= hdsn::layout::SCSI_PASS_THROUGH::kSize) {
+    const std::uint32_t transferred =
+        hdsn::LoadLe32(answer.data() + hdsn::layout::SCSI_PASS_THROUGH::DataTransferLength.offset);
+    FUZZ_CHECK(read.texts.serial->size() + 4 <= transferred);
+  }
+  return 0;
+}

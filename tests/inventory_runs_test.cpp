@@ -1,0 +1,468 @@
+// hdsn-disks on the simulated machine: whole inventories read back through
+// the JSON document, the bytes its requests carry, its arguments and exit
+// status, and its table.
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/hard_drive_info.h"
+#include "devices/byte_order.h"
+#include "test_support.h"
+
+namespace hdsn::sim {
+namespace {
+
+using namespace layout;
+using nlohmann::json;
+
+constexpr char kNvmeId[] = "0025_3881_91B2_1234.";
+// "WD-WCAZA5237485" as Windows 7 reports an ATA serial: the 20 bytes of its
+// words, low byte first, in hexadecimal.
+constexpr char kHexSerial[] = "2020202057202d4443575a413541333234373538";
+constexpr bool k64 = sizeof(void*) == 8;
+const std::vector<std::string> kSourceNames = {"storage-descriptor", "nvme-identify",
+                                               "ata-identify", "scsi-vpd80", "wmi"};
+
+struct InventoryCase {
+  const char* name;
+  std::function<void(SimMachine&)> build;
+  // "indexes": the disks' indexes in order; every other key is a JSON
+  // pointer into the document and the value found there.
+  const char* expected;
+};
+
+class Inventory : public testing::TestWithParam<InventoryCase> {};
+
+TEST_P(Inventory, ListsEveryDiskWithWhatEachSourceSaid) {
+  SimMachine m;
+  GetParam().build(m);
+  const int status = m.RunDisks({"--json"});
+  const json document = json::parse(m.console.output);
+  json indexes = json::array();
+  bool anySerial = false;
+  for (const json& disk : document.at("disks")) {
+    indexes.push_back(disk.at("index"));
+    anySerial |= !disk.at("serial").is_null();
+    std::vector<std::string> names;
+    for (const json& source : disk.at("sources")) names.push_back(source.at("name"));
+    EXPECT_EQ(names, kSourceNames);
+  }
+  const json expected = json::parse(GetParam().expected);
+  for (const auto& [key, value] : expected.items()) {
+    EXPECT_EQ(key == "indexes" ? indexes : document.at(json::json_pointer(key)), value) << key;
+  }
+  EXPECT_EQ(status, anySerial ? 0 : 1);
+  EXPECT_EQ(m.console.errorOutput, "");
+  EXPECT_TRUE(NothingLeftBehind(m));
+}
+
+void Nvme(SimMachine& m) {
+  m.devices.administrator = false;
+  m.devices.physicalDrives[0] = MakeNvmeDrive(kNvmeId, "NVME0R123456A", "NVMe SSD 1TB");
+  m.wmi.AddInventoryDisk(0, u"0025_3881_91B2_1234.", u"NVMe SSD 1TB", u"NV-FW-01");
+}
+
+void Sata(SimMachine& m) {
+  m.devices.physicalDrives[0] = MakeSataDrive("WD-WCAV12345678", "SATA SSD 500");
+  m.wmi.AddInventoryDisk(0, u"WD-WCAV12345678", u"SATA SSD 500", u"1.0");
+}
+
+// Disk 0 read without administrator rights, its descriptor changed.
+std::function<void(SimMachine&)> Descriptor(
+    const std::string& product, const std::string& serial,
+    std::function<void(Bytes&)> change = [](Bytes&) {}) {
+  return [=](SimMachine& m) {
+    m.devices.administrator = false;
+    m.devices.physicalDrives[0].storageDescriptor =
+        MakeDeviceDescriptor(11, "", product, "", serial);
+    change(*m.devices.physicalDrives[0].storageDescriptor);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, Inventory,
+    testing::Values(
+        InventoryCase{"NvmeWithoutAdministratorRights", Nvme, R"({"indexes": [0], "/disks/0": {
+          "index": 0, "bus": "NVMe", "removable": false,
+          "serial": "NVME0R123456A", "serial_source": "nvme-identify",
+          "model": "NVMe SSD 1TB", "firmware": "NV-FW-01", "agree": false, "sources": [
+          {"name": "storage-descriptor", "ok": true, "serial": "0025_3881_91B2_1234.",
+           "model": "NVMe SSD 1TB", "firmware": "1.0"},
+          {"name": "nvme-identify", "ok": true, "serial": "NVME0R123456A",
+           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01"},
+          {"name": "ata-identify", "ok": false, "error": "open: 5"},
+          {"name": "scsi-vpd80", "ok": false, "error": "open: 5"},
+          {"name": "wmi", "ok": true, "serial": "0025_3881_91B2_1234.",
+           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01"}]},
+          "/system_volume": {"root": "C:\\", "serial": "43000000"}})"},
+        InventoryCase{"SataWithAdministratorRights", Sata, R"({"/disks/0/bus": "SATA",
+          "/disks/0/serial_source": "ata-identify", "/disks/0/agree": true,
+          "/disks/0/sources/1/error": "query: 1",
+          "/disks/0/sources/2/serial": "WD-WCAV12345678",
+          "/disks/0/sources/3/serial": "WD-WCAV12345678"})"},
+        InventoryCase{"SataWithoutAdministratorRights",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.administrator = false;
+                      },
+                      R"({"/disks/0/serial": "WD-WCAV12345678",
+          "/disks/0/serial_source": "storage-descriptor",
+          "/disks/0/sources/2": {"name": "ata-identify", "ok": false, "error": "open: 5"},
+          "/disks/0/sources/3/error": "open: 5"})"},
+        InventoryCase{"Windows7HexEncodedSerialFromEverySource",
+                      [](SimMachine& m) {
+                        Descriptor("SATA HDD", kHexSerial)(m);
+                        m.wmi.AddInventoryDisk(0, u"2020202057202D4443575A413541333234373538",
+                                               u"SATA HDD", u"1.0");
+                      },
+                      R"({"/disks/0/serial": "WD-WCAZA5237485", "/disks/0/agree": true,
+          "/disks/0/sources/4/serial": "WD-WCAZA5237485"})"},
+        InventoryCase{"FortyHexDigitsOfNoTextKeptAsGiven",
+                      Descriptor("SATA HDD", "4142434445464748494a4b4c4d4e4f50515253ff"),
+                      R"({"/disks/0/serial": "4142434445464748494a4b4c4d4e4f50515253ff"})"},
+        InventoryCase{"UsbBridgeAnswersOnlyTheDescriptorAndVpd80",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeUsbBridge("USB-BRIDGE-0001", "USB Disk");
+                      },
+                      R"({"/disks/0/bus": "USB", "/disks/0/removable": true,
+          "/disks/0/serial_source": "scsi-vpd80", "/disks/0/model": "USB Disk",
+          "/disks/0/sources/2/error": "ata-pass-through: 1; smart-version: 1",
+          "/disks/0/sources/3": {"name": "scsi-vpd80", "ok": true, "serial": "USB-BRIDGE-0001",
+                                 "model": null, "firmware": null},
+          "/disks/0/sources/4": {"name": "wmi", "ok": true, "serial": null, "model": null,
+                                 "firmware": null}})"},
+        InventoryCase{"GapInTheNumbering",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
+                        m.devices.physicalDrives[2] = MakeSataDrive("THIRD", "DISK");
+                      },
+                      R"({"indexes": [0, 2], "/disks/1/serial": "THIRD"})"},
+        InventoryCase{"DisksOnlyWmiKnowsAndOneBeyond63",
+                      [](SimMachine& m) {
+                        m.wmi.AddInventoryDisk(5, u"WMI-ONLY", u"Virtual Disk", u"");
+                        m.devices.physicalDrives[70] = MakeSataDrive("SEVENTY", "DISK");
+                        m.wmi.AddInventoryDisk(70, u"SEVENTY", u"DISK", u"1.0");
+                      },
+                      R"({"indexes": [5, 70], "/disks/0/bus": null, "/disks/0/removable": null,
+          "/disks/0/serial_source": "wmi", "/disks/0/firmware": null,
+          "/disks/0/sources/0/error": "open: 2", "/disks/0/sources/3/error": "open: 2",
+          "/disks/1/serial_source": "ata-identify"})"},
+        InventoryCase{"SourcesDisagreeAndTheOrderOfPreferenceDecides",
+                      [](SimMachine& m) {
+                        SimPhysicalDrive& drive = m.devices.physicalDrives[0] =
+                            MakeSataDrive("ATA-SERIAL", "ATA MODEL");
+                        drive.storageDescriptor =
+                            MakeDeviceDescriptor(11, "", "DESC MODEL", "", "DESC-SERIAL");
+                        drive.vpdPage = MakeVpdSerialPage("VPD-SERIAL");
+                        m.wmi.AddInventoryDisk(0, u"WMI-SERIAL", u"WMI MODEL", u"");
+                        m.devices.physicalDrives[1] = drive;
+                        m.devices.physicalDrives[1].ataPassThrough = false;
+                        m.devices.physicalDrives[1].smart = false;
+                      },
+                      R"({"/disks/0/serial": "ATA-SERIAL", "/disks/0/model": "ATA MODEL",
+          "/disks/0/agree": false, "/disks/1/serial": "VPD-SERIAL",
+          "/disks/1/model": "DESC MODEL", "/disks/1/agree": false})"},
+        InventoryCase{"DescriptorTextsPastTheAnswerOrUnterminatedAtItsEnd",
+                      Descriptor("DISK", "TAIL-SERIAL",
+                                 [](Bytes& answer) {
+                                   answer.pop_back();                    // the serial's terminator
+                                   StoreLe32(answer.data() + 12, 5000);  // vendor
+                                   StoreLe32(answer.data() + 20,         // revision
+                                             static_cast<std::uint32_t>(answer.size()));
+                                 }),
+                      R"({"/disks/0/sources/0": {"name": "storage-descriptor", "ok": true,
+          "serial": "TAIL-SERIAL", "model": "DISK", "firmware": null}})"},
+        InventoryCase{"NvmeDataOffsetAndLengthBeyondTheAnswer",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeNvmeDrive("", "NVME-FAR", "FAR MODEL");
+                        StoreLe32(m.devices.physicalDrives[0].nvmeAnswer->data() + 24, 0xFFFFFFF0);
+                        m.devices.physicalDrives[1] = MakeNvmeDrive("", "NVME-CUT", "CUT MODEL");
+                        m.devices.physicalDrives[1].nvmeAnswer->resize(48 + 30);
+                      },
+                      R"({"/disks/0/sources/1/ok": true, "/disks/0/sources/1/serial": null,
+          "/disks/0/model": "FAR MODEL", "/disks/1/sources/1": {"name": "nvme-identify",
+          "ok": true, "serial": "NVME-CUT", "model": "CUT MO", "firmware": null}})"},
+        InventoryCase{"AtaDataOffsetAndVpdPageLengthBeyondTheAnswer",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeSataDrive("SATA-SERIAL", "DISK");
+                        m.devices.physicalDrives[0].vpdPage = Bytes{0, 0x80, 0, 200, 'V', '1'};
+                        Bytes ata(ATA_PASS_THROUGH_EX::kSize + kIdentifyBufferSize, 0);
+                        StoreLe32(ata.data() + ATA_PASS_THROUGH_EX::DataBufferOffset.offset, 4000);
+                        m.devices.answerOverrides[kIoctlAtaPassThrough] = {ata};
+                      },
+                      R"({"/disks/0/sources/3/serial": "V1", "/disks/0/sources/2": {
+          "name": "ata-identify", "ok": true, "serial": null, "model": null, "firmware": null}})"},
+        InventoryCase{"AnswersShorterThanTheirHeaders",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeSataDrive("SATA-SERIAL", "DISK");
+                        m.devices.physicalDrives[0].storageDescriptor = Bytes(6);
+                        m.devices.physicalDrives[0].nvmeAnswer = Bytes(47);
+                        m.devices.physicalDrives[0].nvmeProperty = 50;
+                        m.devices.answerOverrides[kIoctlAtaPassThrough] = {Bytes(20)};
+                        m.devices.answerOverrides[kIoctlScsiPassThrough] = {Bytes(10)};
+                      },
+                      R"({"/disks/0/bus": null, "/disks/0/sources/0/error": "short: 6",
+          "/disks/0/sources/1/error": "short: 47", "/disks/0/sources/2/error": "short: 20",
+          "/disks/0/sources/3/error": "short: 10"})"},
+        InventoryCase{"WmiFailingForEveryDisk",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("USB-1", "USB Disk");
+                        m.faults.FailEvery("ConnectServer");
+                      },
+                      R"({"/disks/0/sources/4": {"name": "wmi", "ok": false,
+          "error": "ConnectServer: 0x80004005"},
+          "/disks/1/sources/4/error": "ConnectServer: 0x80004005"})"},
+        InventoryCase{"DeviceBytesBeyondAsciiAsTheirCodes", Descriptor("DISK\x01\xE9", "SN\x7F"),
+                      R"({"/disks/0/model": "DISK\u0001\u00e9", "/disks/0/serial": "SN\u007f"})"},
+        InventoryCase{
+            "WmiTextsAsUtf8",
+            [](SimMachine& m) { m.wmi.AddInventoryDisk(3, u"S\u00e9rie", u"Disque \u4e2d", u""); },
+            R"({"indexes": [3], "/disks/0/serial": "S\u00e9rie",
+          "/disks/0/model": "Disque \u4e2d"})"}),
+    RowName());
+
+// The requests with these codes (any, when none given) sent to
+// \\.\PhysicalDriveN.
+std::vector<RequestRecord> Requests(const SimMachine& m, int drive,
+                                    const std::vector<std::uint32_t>& codes = {}) {
+  std::vector<RequestRecord> found;
+  for (const RequestRecord& request : m.devices.requests) {
+    if (request.path == "\\\\.\\PhysicalDrive" + std::to_string(drive) &&
+        (codes.empty() || std::find(codes.begin(), codes.end(), request.code) != codes.end()))
+      found.push_back(request);
+  }
+  return found;
+}
+
+// One run's requests as the drivers received them: an NVMe drive whose
+// adapter property fails, a drive missing, and a SATA drive whose port
+// refuses ATA pass-through, so that SMART takes over.
+void RequestsMachine(SimMachine& m) {
+  m.devices.physicalDrives[0] = MakeNvmeDrive(kNvmeId, "NVME0R123456A", "NVMe SSD");
+  m.devices.physicalDrives[0].nvmeProperty = kStorageDeviceProtocolSpecificProperty;
+  m.devices.physicalDrives[2] = MakeSataDrive("SATA-SERIAL", "DISK");
+  m.devices.physicalDrives[2].ataPassThrough = false;
+}
+
+TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
+  SimMachine m;
+  RequestsMachine(m);
+  ASSERT_EQ(m.RunDisks({"--json"}), 0);
+  constexpr std::uint32_t kAtaHeader = k64 ? 48 : 40, kScsiHeader = k64 ? 56 : 44;
+  constexpr std::size_t kScsiCdb = k64 ? 36 : 28, kOffset = k64 ? 24 : 20, kPointer = k64 ? 8 : 4;
+  const std::uint32_t query = kIoctlStorageQueryProperty, ata = kIoctlAtaPassThrough,
+                      scsi = kIoctlScsiPassThrough;
+  struct Row {
+    const char* name;
+    int drive;
+    std::uint32_t code;
+    std::size_t nth, offset, width;
+    std::uint64_t value;
+  };
+  const Row rows[] = {
+      {"DescriptorPropertyAndQueryType", 0, query, 0, 0, 8, 0},
+      {"NvmeAdapterPropertyFirst", 0, query, 1, 0, 4, 49},
+      {"NvmeDevicePropertyThen", 0, query, 2, 0, 4, 50},
+      {"NvmeStandardQuery", 0, query, 2, 4, 4, 0},
+      {"NvmeProtocolType", 0, query, 2, 8, 4, 3},
+      {"NvmeDataTypeIdentify", 0, query, 2, 12, 4, 1},
+      {"NvmeRequestValueController", 0, query, 2, 16, 4, 1},
+      {"NvmeRequestSubValue", 0, query, 2, 20, 4, 0},
+      {"NvmeProtocolDataOffset", 0, query, 2, 24, 4, 40},
+      {"NvmeProtocolDataLength", 0, query, 2, 28, 4, 4096},
+      {"AtaLength", 2, ata, 0, 0, 2, kAtaHeader},
+      {"AtaFlagsDrdyAndDataIn", 2, ata, 0, 2, 2, 3},
+      {"AtaDataTransferLength", 2, ata, 0, 8, 4, 512},
+      {"AtaDataBufferOffset", 2, ata, 0, kOffset, kPointer, kAtaHeader},
+      {"AtaIdentifyDeviceCommand", 2, ata, 0, kAtaHeader - 2, 1, 0xEC},
+      {"ScsiLength", 2, scsi, 0, 0, 2, kScsiHeader},
+      {"ScsiCdbLength", 2, scsi, 0, 6, 1, 6},
+      {"ScsiDataIn", 2, scsi, 0, 8, 1, 1},
+      {"ScsiInquiryEvpdPage80", 2, scsi, 0, kScsiCdb, 3, 0x800112},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<RequestRecord> sent = Requests(m, row.drive, {row.code});
+    ASSERT_GT(sent.size(), row.nth);
+    ASSERT_GE(sent[row.nth].input.size(), row.offset + row.width);
+    std::uint64_t value = 0;
+    for (std::size_t k = row.width; k-- > 0;)
+      value = value << 8 | sent[row.nth].input[row.offset + k];
+    EXPECT_EQ(value, row.value);
+  }
+
+  // The descriptor's query and answer apart; one buffer for each other
+  // request, whose data fits in it.
+  const std::vector<RequestRecord> queries = Requests(m, 0, {query});
+  ASSERT_EQ(queries.size(), 3u);
+  EXPECT_EQ(std::make_tuple(queries[0].inSize, queries[0].outSize, queries[0].sameBuffer),
+            std::make_tuple(12u, 4096u, false));
+  EXPECT_EQ(std::make_tuple(queries[2].inSize, queries[2].outSize, queries[2].sameBuffer),
+            std::make_tuple(4144u, 4144u, true));
+  for (const RequestRecord& request : Requests(m, 2, {ata, scsi}))
+    EXPECT_TRUE(request.sameBuffer && request.inSize == request.outSize);
+  const Bytes header = Requests(m, 2, {scsi}).at(0).input;
+  EXPECT_EQ(header[kScsiCdb + 3] << 8 | header[kScsiCdb + 4], LoadLe32(&header[12]))
+      << "allocation length and transfer length";
+  EXPECT_LE(LoadLe32(&header[kOffset]) + LoadLe32(&header[12]), header.size());
+}
+
+TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEachOnce) {
+  SimMachine m;
+  RequestsMachine(m);
+  ASSERT_EQ(m.RunDisks({"--json"}), 0);
+  std::map<std::string, std::vector<std::uint32_t>> access;
+  std::vector<DeviceHandle> opened;
+  for (const OpenRecord& open : m.devices.opens) {
+    access[open.path].push_back(open.access);
+    EXPECT_EQ(std::make_tuple(open.share, open.disposition, open.flags),
+              std::make_tuple(3u, 3u, 0u));
+    if (open.handle != kInvalidHandleValue) opened.push_back(open.handle);
+  }
+  EXPECT_EQ(access.size(), 64u);
+  EXPECT_EQ(access["\\\\.\\PhysicalDrive0"],
+            (std::vector<std::uint32_t>{0, kGenericRead | kGenericWrite}));
+  EXPECT_EQ(access["\\\\.\\PhysicalDrive1"], std::vector<std::uint32_t>{0});
+  EXPECT_EQ(access["\\\\.\\PhysicalDrive63"], std::vector<std::uint32_t>{0});
+  EXPECT_EQ(m.devices.closes, opened);
+  EXPECT_EQ(m.wmi.queries, std::vector<std::string>{"SELECT * FROM Win32_DiskDrive"});
+
+  // Drive 2's requests in order, the first three on the handle without rights.
+  std::vector<std::pair<std::uint32_t, bool>> order;
+  for (const RequestRecord& request : Requests(m, 2))
+    order.emplace_back(request.code, request.handle == opened[2]);
+  const std::uint32_t query = kIoctlStorageQueryProperty;
+  EXPECT_EQ(order, (std::vector<std::pair<std::uint32_t, bool>>{{query, true},
+                                                                {query, true},
+                                                                {query, true},
+                                                                {kIoctlAtaPassThrough, false},
+                                                                {kSmartGetVersion, false},
+                                                                {kSmartRcvDriveData, false},
+                                                                {kIoctlScsiPassThrough, false}}));
+}
+
+// The SMART fallback sends what method 1 sends for the same drive index.
+TEST(DiskRequests, SmartFallbackIsMethod1sRequest) {
+  SimMachine m, method1;
+  RequestsMachine(m);
+  RequestsMachine(method1);
+  ASSERT_EQ(m.RunDisks({"--json"}), 0);
+  HardDriveInfo(method1.platform).ReadPhysicalDriveWithSmart();
+  const auto smart = [](const SimMachine& machine) {
+    std::vector<std::tuple<std::uint32_t, Bytes, std::uint32_t, std::uint32_t>> sent;
+    for (const RequestRecord& r : Requests(machine, 2, {kSmartGetVersion, kSmartRcvDriveData}))
+      sent.emplace_back(r.code, r.input, r.inSize, r.outSize);
+    return sent;
+  };
+  ASSERT_EQ(smart(m).size(), 2u);
+  EXPECT_EQ(smart(m), smart(method1));
+}
+
+enum class Disks { kNone, kWithSerial, kWithoutSerial };
+struct ProgramCase {
+  const char* name;
+  std::vector<const char*> arguments;
+  std::uint32_t platformId;
+  Disks disks;
+  int status;
+  std::string output;       // "usage", "json", "table" or nothing
+  std::string errorOutput;  // "usage" stands for the usage text
+};
+
+class Program : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
+  const ProgramCase& c = GetParam();
+  SimMachine help;
+  ASSERT_EQ(help.RunDisks({"--help"}), 0);
+  const std::string usage = help.console.output;
+  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json] [--help]\n", 0), 0u);
+
+  SimMachine m;
+  m.system.platformId = c.platformId;
+  if (c.disks != Disks::kNone)
+    m.devices.physicalDrives[0] = MakeUsbBridge(c.disks == Disks::kWithSerial ? "USB-1" : "", "M");
+  EXPECT_EQ(m.RunDisks(c.arguments), c.status);
+  if (c.output == "json") {
+    EXPECT_TRUE(json::accept(m.console.output)) << m.console.output;
+  } else if (c.output == "table") {
+    EXPECT_NE(m.console.output.find("\nSystem volume C:\\ serial 43000000\n"), std::string::npos);
+  } else {
+    EXPECT_EQ(m.console.output, c.output == "usage" ? usage : "");
+  }
+  std::string errorOutput = c.errorOutput;
+  if (const std::size_t at = errorOutput.find("usage"); at != std::string::npos)
+    errorOutput.replace(at, 5, usage);
+  EXPECT_EQ(m.console.errorOutput, errorOutput);
+  // Only a run that lists the disks asks a device or WMI.
+  const bool lists = c.output == "json" || c.output == "table";
+  EXPECT_EQ(!m.devices.opens.empty(), lists);
+  EXPECT_EQ(!m.wmi.calls.empty(), lists);
+  EXPECT_EQ(m.console.getCharCalls, 0);
+  EXPECT_TRUE(NothingLeftBehind(m));
+}
+
+constexpr std::uint32_t kNt = kVerPlatformWin32Nt, k9x = kVerPlatformWin32Windows;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Program,
+    testing::Values(
+        ProgramCase{"Help", {"--help"}, kNt, Disks::kWithSerial, 0, "usage", ""},
+        ProgramCase{"HelpWithJson", {"--json", "--help"}, kNt, Disks::kNone, 0, "usage", ""},
+        ProgramCase{"TableOfADiskWithSerial", {}, kNt, Disks::kWithSerial, 0, "table", ""},
+        ProgramCase{"TableOfNoDisk", {}, kNt, Disks::kNone, 1, "table", ""},
+        ProgramCase{
+            "JsonOfADiskWithoutSerial", {"--json"}, kNt, Disks::kWithoutSerial, 1, "json", ""},
+        ProgramCase{"JsonOfNoDisk", {"--json"}, kNt, Disks::kNone, 1, "json", ""},
+        ProgramCase{"UnknownOption",
+                    {"--bogus"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: unknown option '--bogus'\nusage"},
+        ProgramCase{"UnknownOptionAfterHelp",
+                    {"--help", "/?"},
+                    kNt,
+                    Disks::kNone,
+                    2,
+                    "",
+                    "hdsn-disks: unknown option '/?'\nusage"},
+        ProgramCase{"UnknownOptionNotNt",
+                    {"-json"},
+                    k9x,
+                    Disks::kNone,
+                    2,
+                    "",
+                    "hdsn-disks: unknown option '-json'\nusage"},
+        ProgramCase{"NotNt", {}, k9x, Disks::kWithSerial, 1, "", "hdsn-disks: needs Windows NT\n"},
+        ProgramCase{"NotNtJson",
+                    {"--json"},
+                    k9x,
+                    Disks::kWithSerial,
+                    1,
+                    "",
+                    "hdsn-disks: needs Windows NT\n"}),
+    RowName());
+
+TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
+  SimMachine m;
+  Nvme(m);
+  m.devices.administrator = true;
+  m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD 500");
+  m.system.volumeSerials = {{"C:\\", 0x5C1D2E3F}};
+  EXPECT_EQ(m.RunDisks(), 0);
+  EXPECT_EQ(m.console.output,
+            "Disk  Bus   Serial           Model         Firmware  Source\n"
+            "0     NVMe  NVME0R123456A    NVMe SSD 1TB  NV-FW-01  nvme-identify\n"
+            "1     SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "\n"
+            "Disk 0 sources disagree: storage-descriptor \"0025_3881_91B2_1234.\", nvme-identify "
+            "\"NVME0R123456A\", wmi \"0025_3881_91B2_1234.\"\n"
+            "System volume C:\\ serial 5c1d2e3f\n");
+  EXPECT_EQ(m.console.flushedLength, m.console.output.size());
+}
+
+}  // namespace
+}  // namespace hdsn::sim
