@@ -67,6 +67,13 @@ std::uint64_t LoadField(const std::uint8_t* at, Field field) {
   return value;
 }
 
+// The texts of the IDENTIFY data an answer holds at an offset, as far as
+// it holds them.
+SourceTexts IdentifyTextsAt(const std::uint8_t* answer, std::size_t limit, std::uint64_t offset) {
+  const std::string_view data = FieldBytes(answer, limit, offset, kIdentifyBufferSize);
+  return ReadIdentifyTexts(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+}
+
 }  // namespace
 
 DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size,
@@ -140,9 +147,8 @@ AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
     read.error = "ata-status: " + std::to_string(status);
     return read;
   }
-  const std::string_view data = FieldBytes(
-      answer, limit, LoadField(answer, ATA_PASS_THROUGH_EX::DataBufferOffset), kIdentifyBufferSize);
-  read.texts = ReadIdentifyTexts(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+  read.texts =
+      IdentifyTextsAt(answer, limit, LoadField(answer, ATA_PASS_THROUGH_EX::DataBufferOffset));
   return read;
 }
 
@@ -152,9 +158,7 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
   std::size_t limit = 0;
   if (!HoldsHeader(size, bytesReturned, SENDCMDOUTPARAMS::kHeaderSize, limit, read.error))
     return read;
-  const std::string_view data =
-      FieldBytes(answer, limit, SENDCMDOUTPARAMS::bBuffer.offset, kIdentifyBufferSize);
-  read.texts = ReadIdentifyTexts(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+  read.texts = IdentifyTextsAt(answer, limit, SENDCMDOUTPARAMS::bBuffer.offset);
   return read;
 }
 
