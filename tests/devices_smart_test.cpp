@@ -127,6 +127,7 @@ TEST(SmartMethods, SendIdentifyOnlyAfterTheVersionRequestAllows) {
   }
 }
 
+// A drive that answers counts even when its block is already held.
 TEST(SmartMethods, HandOverAZeroBlockAndDuplicatesStillCount) {
   for (const SmartMethodRow& row : kSmartMethods) {
     SCOPED_TRACE(row.name);
@@ -137,6 +138,8 @@ TEST(SmartMethods, HandOverAZeroBlockAndDuplicatesStillCount) {
     EXPECT_EQ((info.*row.method)(), 1);
     ASSERT_EQ(info.identifyBlocks.size(), 1u);
     EXPECT_EQ(info.identifyBlocks[0], IdentifyBlock{});
+    EXPECT_EQ((info.*row.method)(), 1);
+    EXPECT_EQ(info.identifyBlocks.size(), 1u);
   }
 }
 
