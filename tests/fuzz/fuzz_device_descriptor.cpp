@@ -13,6 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A text runs to its terminator.
   for (const auto& text : {read.vendor, read.texts.serial, read.texts.model, read.texts.firmware})
     FUZZ_CHECK(!text || text->find('\0') == std::string::npos);
-  FUZZ_CHECK(!hdsn::BusTypeName(read.busType).empty());
+  // Any bus type: a name of the table or the number; AddressSanitizer
+  // watches the lookup.
+  (void)hdsn::BusTypeName(read.busType);
   return 0;
 }
