@@ -1,5 +1,6 @@
 #include "inventory/disk_inventory.h"
 
+#include <cstdio>
 #include <iterator>
 #include <set>
 #include <string>
@@ -14,6 +15,7 @@ namespace {
 
 // \\.\PhysicalDrive0 to 63: Windows numbers disks from 0 and may leave gaps.
 constexpr int kPhysicalDrives = 64;
+constexpr char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
 
 // The sources in the order their texts are preferred: the drive's own
 // identify data first, WMI last.
@@ -86,6 +88,7 @@ DiskInventory ListDisks(const Platform& platform) {
     if (!device.present && wmi.drives.count(index) == 0) continue;
     DiskEntry& disk = inventory.disks.emplace_back();
     disk.index = index;
+    disk.device = kPhysicalDrivePrefix + std::to_string(index);
     disk.busType = device.busType;
     disk.removable = device.removable;
     disk.sources = {std::move(device.descriptor), std::move(device.nvme), std::move(device.ata),
@@ -96,9 +99,15 @@ DiskInventory ListDisks(const Platform& platform) {
   char root[kSystemRootSize];
   std::uint32_t serial = 0;
   const bool volumeRead = ReadSystemVolume(platform.system, root, serial);
-  inventory.systemVolume.root = root;
   // An empty root would have asked for the current directory's volume.
-  if (volumeRead && !inventory.systemVolume.root.empty()) inventory.systemVolume.serial = serial;
+  if (root[0] != '\0') {
+    inventory.systemVolume.root = root;
+    if (volumeRead) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(serial));
+      inventory.systemVolume.serial = text;
+    }
+  }
   return inventory;
 }
 
