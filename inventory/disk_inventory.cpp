@@ -17,10 +17,12 @@ namespace {
 constexpr int kPhysicalDrives = 64;
 constexpr char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
 
-// The sources in the order their texts are preferred: the drive's own
-// identify data first, WMI last.
-constexpr const char* kPreference[] = {kSourceAtaIdentify, kSourceNvmeIdentify, kSourceScsiVpd80,
-                                       kSourceStorageDescriptor, kSourceWmi};
+// The sources of both systems in the order their texts are preferred: the
+// drive's own identify data first, then what the system keeps of it, WMI and
+// udev last.
+constexpr const char* kPreference[] = {
+    kSourceAtaIdentify, kSourceNvmeIdentify, kSourceScsiVpd80, kSourceStorageDescriptor,
+    kSourceSysfs,       kSourceWmi,          kSourceUdev};
 
 const DiskSource* FindSource(const DiskEntry& disk, const char* name) {
   for (const DiskSource& source : disk.sources) {

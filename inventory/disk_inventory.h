@@ -12,6 +12,7 @@
 namespace hdsn {
 
 struct Platform;
+struct LinuxPlatform;
 
 // The sources, in the order each disk is asked.
 inline constexpr char kSourceStorageDescriptor[] = "storage-descriptor";
@@ -19,6 +20,9 @@ inline constexpr char kSourceNvmeIdentify[] = "nvme-identify";
 inline constexpr char kSourceAtaIdentify[] = "ata-identify";
 inline constexpr char kSourceScsiVpd80[] = "scsi-vpd80";
 inline constexpr char kSourceWmi[] = "wmi";
+// Linux asks sysfs first and the udev database last, in their places.
+inline constexpr char kSourceSysfs[] = "sysfs";
+inline constexpr char kSourceUdev[] = "udev";
 
 // What one source said of one disk. Texts from the devices are their bytes
 // as the drive gave them (trimmed, decoded where hex-encoded); texts from WMI
@@ -48,8 +52,8 @@ struct DiskEntry {
   // disk when that could not be found out.
   std::optional<bool> system;
   // The first serial, model and firmware given, sources taken in the order
-  // ata-identify, nvme-identify, scsi-vpd80, storage-descriptor, wmi, and the
-  // name of the source each came from.
+  // ata-identify, nvme-identify, scsi-vpd80, storage-descriptor (Linux:
+  // sysfs), wmi (Linux: udev), and the name of the source each came from.
   std::optional<std::string> serial;
   std::string serialSource;
   std::optional<std::string> model;
@@ -78,6 +82,11 @@ struct DiskInventory {
 // Asks every disk through every source. Needs the NT family (the caller
 // checks); opens and releases everything it uses before it returns.
 DiskInventory ListDisks(const Platform& platform);
+// Every whole disk of /sys/block that sits on a device, in the natural order
+// of the kernel's names, each asked through the Linux sources (sysfs,
+// nvme-identify, ata-identify, scsi-vpd80, udev); index is null, device the
+// node ("/dev/sda"). Linux builds only.
+DiskInventory ListDisks(const LinuxPlatform& platform);
 
 // Sets the disk's serial, model and firmware and their sources from its
 // sources, and whether they agree, as ListDisks does.
