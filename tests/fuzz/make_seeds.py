@@ -179,6 +179,27 @@ SEEDS = {
     },
 }
 
+def ata_id_text(block):
+    """The kernel's text of IDENTIFY data: each word's value in hex, eight to a line."""
+    words = struct.unpack('<256H', block)
+    return ''.join('%04x%s' % (word, '\n' if (k + 1) % 8 == 0 else ' ')
+                   for k, word in enumerate(words)).encode()
+
+
+SEEDS['fuzz_ata_id_file'] = {
+    'disk': ata_id_text(DISK),
+    'cut_in_a_line': ata_id_text(DISK)[:200],
+    'bad_word': ata_id_text(DISK)[:120] + b'zz' + ata_id_text(DISK)[122:],
+}
+SEEDS['fuzz_linux_texts'] = {
+    'udev': b'S:disk/by-id/ata-DISK_SN1\nE:ID_SERIAL=DISK_SN1\nE:ID_SERIAL_SHORT=SN1\n'
+            b'E:ID_FS_UUID=0b3c\nG:systemd\n',
+    'mountinfo': b'1 1 0:2 / / rw - rootfs rootfs rw\n'
+                 b'22 1 253:0 / / rw,relatime shared:1 - xfs /dev/mapper/root rw\n',
+    'blkid': b'\x08\x01<device DEVNO="0x0801" TIME="1.1" UUID="first" TYPE="ext4">'
+             b'/dev/sda1</device>\n<device UUID="by-node">/dev/sda</device>\n',
+}
+
 for target, seeds in SEEDS.items():
     folder = os.path.join(HERE, 'corpus', target)
     os.makedirs(folder, exist_ok=True)
