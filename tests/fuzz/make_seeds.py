@@ -97,6 +97,12 @@ def vpd_answer(status, page):
     return bytes(header) + page
 
 
+def volume_extents(count, disks):
+    return struct.pack('<II', count, 0) + b''.join(
+        struct.pack('<IIQQ', disk, 0, 1 << 20, 1 << 30) for disk in disks) + \
+        (bytes(24) if not disks else b'')
+
+
 DISK = identify_block('WD-WCAV12345678', 'WDC WD5000AAKS-00V1A0')
 CDROM = identify_block('', 'HL-DT-ST DVD-RAM GH22NS50', atapi=True)
 PATH_DRIVE = r'\\HOST\ROOT\CIMV2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0"'
@@ -161,6 +167,12 @@ SEEDS = {
         'serial': returned(vpd_answer(0, bytes([0, 0x80, 0, 15]) + b'USB-BRIDGE-0001')),
         'length_beyond': returned(vpd_answer(0, bytes([0, 0x80, 0, 200]) + b'V1')),
         'check_condition': returned(vpd_answer(2, b'')),
+    },
+    'fuzz_volume_answers': {
+        'wine_no_extent': returned(volume_extents(0, [])),
+        'spanned': returned(volume_extents(2, [0, 3])),
+        'count_beyond': returned(volume_extents(9, [1])),
+        'device_number': returned(struct.pack('<III', 7, 0, 1)),
     },
     'fuzz_inventory_serial': {
         'hex_encoded': b'2020202057202d4443575a413541333234373538',
