@@ -53,6 +53,13 @@ check "the disks come by ascending index" json '[.disks[].index] | . == sort'
 check "system_volume is C:\\ with serial $serial" \
   json ".system_volume == {\"root\": \"C:\\\\\", \"serial\": \"$serial\"}"
 
+# A label longer than the 11 characters a 12-byte buffer holds.
+hdsn_wine_volume_serial 7e57ab1e HDSN_SYSTEM_VOLUME_LABEL_32CHARS
+run --json
+check "with C: labelled in 32 characters, system_volume has the serial 7e57ab1e" \
+  json '.system_volume == {"root": "C:\\", "serial": "7e57ab1e"}'
+hdsn_wine_volume_serial 5c1d2e3f
+
 run
 check "the table exits 0 (got $status)" test "$status" = 0
 check "the table's heading" grep -Eq '^Disk +Bus +Serial +Model +Firmware +Source$' "$out"
