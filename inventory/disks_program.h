@@ -7,10 +7,14 @@
 namespace hdsn {
 
 struct Platform;
+class SystemInterface;
 
 inline constexpr int kDisksExitFound = 0;
 inline constexpr int kDisksExitNone = 1;
 inline constexpr int kDisksExitUsage = 2;
+
+// Whether GetVersionExA says the NT family (false when it fails).
+bool IsNtFamily(SystemInterface& system);
 
 int RunDisksProgram(const Platform& platform, int argc, const char* const* argv);
 

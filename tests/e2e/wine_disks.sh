@@ -29,6 +29,9 @@ run() {  # run <arguments...>: standard output and error to the files, CRs dropp
   hdsn_wine "$exe" "$@" </dev/null >"$out" 2>"$err"
   status=$?
   sed -i 's/\r$//' "$out" "$err"
+  if [[ ${1:-} == --json ]]; then
+    check "the document is valid against the schema" hdsn_validate_json "$out"
+  fi
 }
 
 # A volume serial of our choosing for C:, as Wine's own vol command reports it.

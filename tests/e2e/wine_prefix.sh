@@ -56,3 +56,13 @@ hdsn_wine_volume_serial() {
   wineserver -w 9>&- 2>/dev/null
   return 0
 }
+
+# A Linux path as Windows programs under Wine name it (Wine's Z: is /).
+hdsn_wine_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Validates JSON files against the published schema of hdsn-disks' document.
+hdsn_validate_json() {
+  local here
+  here=$(dirname "${BASH_SOURCE[0]}")
+  /usr/bin/python3 "$here/../validate_json.py" "$here/../../schema/hdsn-disks.schema.json" "$@"
+}
