@@ -1,11 +1,12 @@
 // The call of hdsn_disks.dll on the simulated machine: its returns, the size
 // it reports, the buffer it leaves alone, the document it writes (the
 // program's own), and the process's COM as the host left it.
+#include "inventory/disks_json_call.h"
+
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "inventory/disks_json_call.h"
 #include "test_support.h"
 
 namespace hdsn::sim {
@@ -61,13 +62,12 @@ TEST_P(DisksJsonCall, WritesTheProgramsDocumentOnlyWhenItFits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DisksJsonCall,
-    testing::Values(CallCase{"NotNtFamily", kVerPlatformWin32Windows, false, 0, kDisksJsonNotNt},
-                    CallCase{"NullBufferAsksTheSize", kVerPlatformWin32Nt, true, 0,
-                             kDisksJsonTooSmall},
-                    CallCase{"OneByteShortForTheNul", kVerPlatformWin32Nt, false, 1,
-                             kDisksJsonTooSmall},
-                    CallCase{"ExactSize", kVerPlatformWin32Nt, false, 0, kDisksJsonWritten},
-                    CallCase{"Larger", kVerPlatformWin32Nt, false, -100, kDisksJsonWritten}),
+    testing::Values(
+        CallCase{"NotNtFamily", kVerPlatformWin32Windows, false, 0, kDisksJsonNotNt},
+        CallCase{"NullBufferAsksTheSize", kVerPlatformWin32Nt, true, 0, kDisksJsonTooSmall},
+        CallCase{"OneByteShortForTheNul", kVerPlatformWin32Nt, false, 1, kDisksJsonTooSmall},
+        CallCase{"ExactSize", kVerPlatformWin32Nt, false, 0, kDisksJsonWritten},
+        CallCase{"Larger", kVerPlatformWin32Nt, false, -100, kDisksJsonWritten}),
     RowName());
 
 // WMI answers the library without the process's security (the blanket on
