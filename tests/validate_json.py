@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """Validates JSON documents against a JSON Schema (draft 2020-12).
 
-Usage: validate_json.py SCHEMA [--at-least N] PATH...
+Usage: validate_json.py SCHEMA [--none-status S] PATH...
 Each PATH is a JSON file or a folder whose *.json files are taken. Prints one
 line per distinct error (with how many documents have it and one of them) and
-a summary; exits 1 when a document is invalid or not JSON, or fewer than N
-documents were found (N defaults to 1), 2 for a usage error. Needs Debian's
+a summary; exits 1 when a document is invalid or not JSON, S (default 1) when
+there is no document at all, 2 for a usage error. Needs Debian's
 python3-jsonschema (run with /usr/bin/python3)."""
 import json
 import pathlib
@@ -44,9 +44,9 @@ def main(argv):
         return 2
     schema = json.loads(pathlib.Path(argv[1]).read_text(encoding="utf-8"))
     args = argv[2:]
-    at_least = 1
-    if args[:1] == ["--at-least"]:
-        at_least, args = int(args[1]), args[2:]
+    none_status = 1
+    if args[:1] == ["--none-status"]:
+        none_status, args = int(args[1]), args[2:]
     validator_class = jsonschema.validators.validator_for(schema)
     validator_class.check_schema(schema)
     validator = validator_class(schema)
@@ -68,9 +68,9 @@ def main(argv):
     for message, (times, path) in sorted(errors.items(), key=lambda item: -item[1][0]):
         print(f"invalid in {times} document(s), e.g. {path.name}: {message}")
     print(f"{count - invalid} of {count} document(s) valid against {argv[1]}")
-    if count < at_least:
-        print(f"expected at least {at_least} document(s)")
-        return 1
+    if count == 0:
+        print("no document to validate")
+        return none_status
     return 1 if invalid else 0
 
 
