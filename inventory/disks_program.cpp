@@ -5,6 +5,7 @@
 #include "inventory/disk_inventory.h"
 #include "inventory/disks_runner.h"
 #include "platform/platform.h"
+#include "wmi/wmi_session.h"
 
 namespace hdsn {
 namespace {
@@ -23,14 +24,26 @@ constexpr char kUsage[] =
     "Exit status: 0 when a disk has a serial number, 1 when none has, 2 for a\n"
     "usage error.\n";
 
+// The program owns its process, so it sets the process's COM security, once,
+// as the first COM call after COM itself; ListDisks, a library call, leaves
+// it alone. A thread already in the other apartment (RPC_E_CHANGED_MODE)
+// still takes the security; a thread where COM failed cannot.
+DiskInventory ListDisksInOwnProcess(const Platform& platform) {
+  WmiInterface& wmi = platform.wmi;
+  const HResult initialized = wmi.CoInitializeEx(/*reserved=*/nullptr, kCoinitMultithreaded);
+  const ComApartment apartment(wmi, !Failed(initialized));
+  if (!Failed(initialized) || initialized == kRpcEChangedMode) InitializeProcessComSecurity(wmi);
+  return ListDisks(platform);
+}
+
+}  // namespace
+
 bool IsNtFamily(SystemInterface& system) {
   OsVersionInfoA info{};
   StoreLe32(info.bytes + OsVersionInfoA::kOsVersionInfoSizeOffset, OsVersionInfoA::kSize);
   if (system.GetVersionExA(&info) == 0) return false;
   return LoadLe32(info.bytes + OsVersionInfoA::kPlatformIdOffset) == kVerPlatformWin32Nt;
 }
-
-}  // namespace
 
 int RunDisksProgram(const Platform& platform, int argc, const char* const* argv) {
   ConsoleInterface& console = platform.console;
@@ -42,7 +55,7 @@ int RunDisksProgram(const Platform& platform, int argc, const char* const* argv)
     return kDisksExitNone;
   }
 
-  const DiskInventory inventory = ListDisks(platform);
+  const DiskInventory inventory = ListDisksInOwnProcess(platform);
   return PrintDisks(console, inventory, options);
 }
 

@@ -126,6 +126,7 @@ TEST(DisksFaultSweep, EveryCallFailingInTurnKeepsTheDocumentWholeAndLeavesNothin
     }
     const nlohmann::json document = nlohmann::json::parse(m.console.output, nullptr, false);
     ASSERT_FALSE(document.is_discarded()) << m.console.output;
+    RecordJson(m.console.output);
     bool serial = false;
     for (const nlohmann::json& disk : document.at("disks")) serial |= !disk.at("serial").is_null();
     EXPECT_EQ(status, serial ? 0 : 1);

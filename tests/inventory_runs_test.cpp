@@ -42,6 +42,7 @@ TEST_P(Inventory, ListsEveryDiskWithWhatEachSourceSaid) {
   GetParam().build(m);
   const int status = m.RunDisks({"--json"});
   const json document = json::parse(m.console.output);
+  RecordJson(m.console.output);
   json indexes = json::array();
   bool anySerial = false;
   for (const json& disk : document.at("disks")) {

@@ -70,6 +70,7 @@ TEST_P(LinuxMachines, ListEveryDiskWithWhatEachSourceSaid) {
   SimLinuxMachine m;
   GetParam().build(m.system);
   const int status = m.RunDisks({"--json"});
+  RecordJson(m.console.output);
   const json document = json::parse(m.console.output);
   EXPECT_EQ(document.at("schema_version"), 2);
   bool anySerial = false;
@@ -287,6 +288,7 @@ TEST_P(RootDisks, AreTheSystemDisks) {
   SimLinuxMachine m;
   GetParam().build(m.system);
   m.RunDisks({"--json"});
+  RecordJson(m.console.output);
   const json document = json::parse(m.console.output);
   std::vector<bool> system;
   for (const json& disk : document.at("disks")) {

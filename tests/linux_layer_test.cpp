@@ -14,6 +14,7 @@
 #include "inventory/linux_sources.h"
 #include "platform/linux_system.h"
 #include "sim/sim_system.h"
+#include "test_support.h"
 
 namespace hdsn {
 namespace {
@@ -76,7 +77,9 @@ TEST_F(LinuxLayer, ListsTheDisksOfATreeLaidOutLikeSysfs) {
   File("/run/udev/data/b254:0", "E:ID_FS_UUID=real-uuid\n");
   sim::SimConsole console;
   const DiskInventory inventory = ListDisks(LinuxPlatform{*system_, console});
-  const nlohmann::json document = nlohmann::json::parse(FormatInventoryJson(inventory));
+  const std::string text = FormatInventoryJson(inventory);
+  sim::RecordJson(text);
+  const nlohmann::json document = nlohmann::json::parse(text);
   ASSERT_EQ(document.at("disks").size(), 1u);
   EXPECT_EQ(document.at("/disks/0/device"_json_pointer), "/dev/vda");
   EXPECT_EQ(document.at("/disks/0/serial"_json_pointer), "VBLK-REAL");

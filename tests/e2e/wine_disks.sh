@@ -29,6 +29,9 @@ run() {  # run <arguments...>: standard output and error to the files, CRs dropp
   hdsn_wine "$exe" "$@" </dev/null >"$out" 2>"$err"
   status=$?
   sed -i 's/\r$//' "$out" "$err"
+  if [[ ${1:-} == --json ]]; then
+    check "the document is valid against the schema" hdsn_validate_json "$out"
+  fi
 }
 
 # A volume serial of our choosing for C:, as Wine's own vol command reports it.
@@ -57,6 +60,13 @@ check "disk 0's descriptor answered" \
 check "the disks come by ascending index" json '[.disks[].index] | . == sort'
 check "system_volume is C:\\ with serial $serial" \
   json ".system_volume == {\"root\": \"C:\\\\\", \"serial\": \"$serial\"}"
+
+# A label longer than the 11 characters a 12-byte buffer holds.
+hdsn_wine_volume_serial 7e57ab1e HDSN_SYSTEM_VOLUME_LABEL_32CHARS
+run --json
+check "with C: labelled in 32 characters, system_volume has the serial 7e57ab1e" \
+  json '.system_volume == {"root": "C:\\", "serial": "7e57ab1e"}'
+hdsn_wine_volume_serial 5c1d2e3f
 
 run
 check "the table exits 0 (got $status)" test "$status" = 0
