@@ -151,6 +151,31 @@ AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
   return read;
 }
 
+AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned) {
+  AnswerRead read;
+  std::size_t limit = 0;
+  if (!HoldsHeader(size, bytesReturned, SCSI_PASS_THROUGH::kSize, limit, read.error)) {
+    read.error = "sat-" + read.error;
+    return read;
+  }
+  const std::uint8_t status = answer[SCSI_PASS_THROUGH::ScsiStatus.offset];
+  if (status != 0) {
+    read.error = "sat-status: " + std::to_string(status);
+    return read;
+  }
+  const std::uint32_t transferred = LoadLe32(answer + SCSI_PASS_THROUGH::DataTransferLength.offset);
+  const std::string_view data =
+      FieldBytes(answer, limit, ScsiSatBuffer::kData,
+                 std::min<std::uint32_t>(transferred, ScsiSatBuffer::kDataSize));
+  if (data.empty()) {
+    read.error = "sat-data: 0";
+    return read;
+  }
+  read.texts = ReadIdentifyTexts(AsBytes(data));
+  return read;
+}
+
 std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,
                                                  std::uint32_t bytesReturned) {
   std::vector<std::uint32_t> disks;

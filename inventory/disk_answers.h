@@ -60,6 +60,16 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
 AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
 
+// IOCTL_SCSI_PASS_THROUGH's answer to ATA PASS-THROUGH (16) with IDENTIFY
+// DEVICE, laid out as the inventory sends it: the header, the sense bytes,
+// the IDENTIFY data as far as it was transferred. Errors name the step
+// "sat-": "sat-status: 2" for a SCSI status other than GOOD (a bridge that
+// knows no SAT, or a drive that refused the command), "sat-short: 20" for an
+// answer too short for its header, "sat-data: 0" for a GOOD answer with no
+// data.
+AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned);
+
 // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS's answer: the disk number of each
 // extent, as many as NumberOfDiskExtents says and the answer holds whole.
 std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,
