@@ -44,12 +44,13 @@ AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
 
 // IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
 // build's pointer size, the data at its DataBufferOffset. A status register
-// with ERR set ("ata-status: 81") means the drive refused the command.
+// with ERR set ("ata-status: 0x51") means the drive refused the command.
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
                               std::uint32_t bytesReturned);
 
 // SMART_RCV_DRIVE_DATA's answer: SENDCMDOUTPARAMS, the data after its
-// 16-byte header.
+// 16-byte header; a bDriverError other than 0 ("smart-driver-error: 1") means
+// the command failed.
 AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
 

@@ -210,6 +210,23 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/sources/2": {"name": "ata-identify", "ok": true,
           "serial": "DRIVE-SERIAL-N", "model": null, "firmware": null}})"},
+        InventoryCase{"DrivesRefusingIdentifyAndBusesBeyondTheNamedOnes",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeAtapiDrive("CD", "DVD");
+                        m.devices.physicalDrives[0].ataPassThrough = true;
+                        m.devices.physicalDrives[1] = MakeAtaDrive("SMART-SERIAL", "DISK");
+                        Bytes smart(SENDCMDOUTPARAMS::kIdentifyAnswerSize, 0);
+                        smart[SENDCMDOUTPARAMS::DriverStatus.offset] = 1;  // SMART_IDE_ERROR
+                        m.devices.answerOverrides[kSmartRcvDriveData] = {smart};
+                        m.devices.physicalDrives[0].storageDescriptor =
+                            MakeDeviceDescriptor(20, "", "", "", "");
+                        m.devices.physicalDrives[1].storageDescriptor =
+                            MakeDeviceDescriptor(21, "", "", "", "");
+                      },
+                      R"({"/disks/0/sources/2/error": "ata-status: 0x51",
+          "/disks/1/sources/2/error":
+            "ata-pass-through: 1; sat-status: 2; smart-driver-error: 1",
+          "/disks/0/bus": "NVMeoF", "/disks/1/bus": "21"})"},
         InventoryCase{"GapInTheNumbering",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
