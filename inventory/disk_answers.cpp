@@ -1,6 +1,7 @@
 #include "inventory/disk_answers.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 
 #include "app/hard_drive_info.h"
@@ -114,7 +115,9 @@ AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
   const std::uint8_t status =
       answer[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset];
   if ((status & kAtaStatusError) != 0) {
-    read.error = "ata-status: " + std::to_string(status);
+    char text[32];
+    std::snprintf(text, sizeof text, "ata-status: 0x%02x", static_cast<unsigned>(status));
+    read.error = text;
     return read;
   }
   read.texts =
@@ -128,6 +131,14 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
   std::size_t limit = 0;
   if (!HoldsHeader(size, bytesReturned, SENDCMDOUTPARAMS::kHeaderSize, limit, read.error))
     return read;
+  // The driver reports a command the drive refused (SMART_IDE_ERROR) or
+  // could not send here, while the request itself succeeds.
+  const std::uint8_t driverError =
+      answer[SENDCMDOUTPARAMS::DriverStatus.offset + DRIVERSTATUS::bDriverError.offset];
+  if (driverError != 0) {
+    read.error = "smart-driver-error: " + std::to_string(driverError);
+    return read;
+  }
   read.texts = IdentifyTextsAt(answer, limit, SENDCMDOUTPARAMS::bBuffer.offset);
   return read;
 }
@@ -148,6 +159,31 @@ AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
       FieldBytes(answer, limit, ScsiVpdBuffer::kData,
                  std::min<std::uint32_t>(transferred, ScsiVpdBuffer::kDataSize));
   read.texts = ReadVpdSerialTexts(AsBytes(page));
+  return read;
+}
+
+AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned) {
+  AnswerRead read;
+  std::size_t limit = 0;
+  if (!HoldsHeader(size, bytesReturned, SCSI_PASS_THROUGH::kSize, limit, read.error)) {
+    read.error = "sat-" + read.error;
+    return read;
+  }
+  const std::uint8_t status = answer[SCSI_PASS_THROUGH::ScsiStatus.offset];
+  if (status != 0) {
+    read.error = "sat-status: " + std::to_string(status);
+    return read;
+  }
+  const std::uint32_t transferred = LoadLe32(answer + SCSI_PASS_THROUGH::DataTransferLength.offset);
+  const std::string_view data =
+      FieldBytes(answer, limit, ScsiSatBuffer::kData,
+                 std::min<std::uint32_t>(transferred, ScsiSatBuffer::kDataSize));
+  if (data.empty()) {
+    read.error = "sat-data: 0";
+    return read;
+  }
+  read.texts = ReadIdentifyTexts(AsBytes(data));
   return read;
 }
 

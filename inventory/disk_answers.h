@@ -44,12 +44,13 @@ AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
 
 // IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
 // build's pointer size, the data at its DataBufferOffset. A status register
-// with ERR set ("ata-status: 81") means the drive refused the command.
+// with ERR set ("ata-status: 0x51") means the drive refused the command.
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
                               std::uint32_t bytesReturned);
 
 // SMART_RCV_DRIVE_DATA's answer: SENDCMDOUTPARAMS, the data after its
-// 16-byte header.
+// 16-byte header; a bDriverError other than 0 ("smart-driver-error: 1") means
+// the command failed.
 AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
 
@@ -59,6 +60,16 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
 // page for its page length, cut to the bytes transferred.
 AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
+
+// IOCTL_SCSI_PASS_THROUGH's answer to ATA PASS-THROUGH (16) with IDENTIFY
+// DEVICE, laid out as the inventory sends it: the header, the sense bytes,
+// the IDENTIFY data as far as it was transferred. Errors name the step
+// "sat-": "sat-status: 2" for a SCSI status other than GOOD (a bridge that
+// knows no SAT, or a drive that refused the command), "sat-short: 20" for an
+// answer too short for its header, "sat-data: 0" for a GOOD answer with no
+// data.
+AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned);
 
 // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS's answer: the disk number of each
 // extent, as many as NumberOfDiskExtents says and the answer holds whole.

@@ -121,9 +121,9 @@ DiskInventory ListDisks(const Platform& platform) {
 
 std::string BusTypeName(std::uint32_t busType) {
   static constexpr const char* kNames[] = {
-      "Unknown", "SCSI",  "ATAPI", "ATA",  "1394", "SSA", "Fibre",   "USB",
-      "RAID",    "iSCSI", "SAS",   "SATA", "SD",   "MMC", "Virtual", "FileBackedVirtual",
-      "Spaces",  "NVMe",  "SCM",   "UFS"};
+      "Unknown", "SCSI",  "ATAPI", "ATA",  "1394",  "SSA", "Fibre",   "USB",
+      "RAID",    "iSCSI", "SAS",   "SATA", "SD",    "MMC", "Virtual", "FileBackedVirtual",
+      "Spaces",  "NVMe",  "SCM",   "UFS",  "NVMeoF"};
   if (busType < std::size(kNames)) return kNames[busType];
   return std::to_string(busType);
 }

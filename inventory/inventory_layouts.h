@@ -267,17 +267,24 @@ using SCSI_PASS_THROUGH =
     std::conditional_t<sizeof(void*) == 8, SCSI_PASS_THROUGH64, SCSI_PASS_THROUGH32>;
 static_assert(SCSI_PASS_THROUGH::DataBufferOffset.width == sizeof(void*));
 
-// The VPD request and its answer share one buffer: the header, the sense
-// data the port driver writes when the command fails, then the page.
-struct ScsiVpdBuffer {
+// A SCSI pass-through request and its answer share one buffer: the header,
+// the sense data the port driver writes when the command fails, then the
+// data.
+template <std::uint32_t DataSize>
+struct ScsiPassThroughBuffer {
   static constexpr std::size_t kSense = SCSI_PASS_THROUGH::kSize;
   static constexpr std::uint8_t kSenseSize = 32;
   static constexpr std::size_t kData = kSense + kSenseSize;
-  // A multiple of 4, which some USB bridges want, and room for any serial
-  // number a page can hold (255 bytes) but a few.
-  static constexpr std::uint16_t kDataSize = 252;
+  static constexpr std::uint32_t kDataSize = DataSize;
   static constexpr std::size_t kSize = kData + kDataSize;
 };
+// INQUIRY of the unit serial number page: a multiple of 4, which some USB
+// bridges want, and room for any serial number a page can hold (255 bytes)
+// but a few.
+using ScsiVpdBuffer = ScsiPassThroughBuffer<252>;
+// ATA PASS-THROUGH (16) with IDENTIFY DEVICE: one block.
+using ScsiSatBuffer = ScsiPassThroughBuffer<kIdentifyBufferSize>;
 static_assert(ScsiVpdBuffer::kData % 4 == 0);
+static_assert(ScsiSatBuffer::kSize == ScsiVpdBuffer::kData + 512);
 
 }  // namespace hdsn::layout

@@ -95,7 +95,7 @@ void RichDisksMachine(SimMachine& m) {
   m.devices.physicalDrives[0] = MakeNvmeDrive("0025_3881_91B2_1234.", "NVME0R123456A", "NVMe SSD");
   m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD");
   m.devices.physicalDrives[1].ataPassThrough = false;  // SMART's requests too
-  m.devices.physicalDrives[3] = MakeUsbBridge("USB-BRIDGE-0001", "USB Disk");
+  m.devices.physicalDrives[3] = MakeSatBridge("USB-BRIDGE-0001", "WD-WX12A3456789", "USB Disk");
   m.wmi.AddInventoryDisk(0, u"0025_3881_91B2_1234.", u"NVMe SSD", u"NV-FW-01");
   m.wmi.AddInventoryDisk(5, u"WMI-ONLY", u"Virtual Disk", u"1.0");
   m.devices.volumeExtents.emplace();  // and so the device number is asked too

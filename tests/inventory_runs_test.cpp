@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/bus": "USB", "/disks/0/removable": true,
           "/disks/0/serial_source": "scsi-vpd80", "/disks/0/model": "USB Disk",
-          "/disks/0/sources/2/error": "ata-pass-through: 1; smart-version: 1",
+          "/disks/0/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1",
           "/disks/0/sources/3": {"name": "scsi-vpd80", "ok": true, "serial": "USB-BRIDGE-0001",
                                  "model": null, "firmware": null},
           "/disks/0/sources/4": {"name": "wmi", "ok": true, "serial": null, "model": null,
@@ -187,6 +187,47 @@ INSTANTIATE_TEST_SUITE_P(
                         m.devices.answerOverrides[kIoctlVolumeGetVolumeDiskExtents] = {extents};
                       },
                       R"({"/disks/0/system": false, "/disks/1/system": true})"},
+        InventoryCase{"UsbBridgeCarryingSatGivesTheDrivesOwnSerial",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] =
+                            MakeSatBridge("BRIDGE-0001", "WD-WX12A3456789", "SATA HDD 2TB");
+                        m.devices.physicalDrives[1] = MakeSatBridge("B2", "ATAPI", "DVD");
+                        m.devices.physicalDrives[1].kind = DriveKind::kAtapi;
+                      },
+                      R"({"/disks/0/serial": "WD-WX12A3456789", "/disks/0/agree": false,
+          "/disks/0/sources/2": {"name": "ata-identify", "ok": true, "serial": "WD-WX12A3456789",
+                                 "model": "SATA HDD 2TB", "firmware": "1.0"},
+          "/disks/0/sources/3/serial": "BRIDGE-0001",
+          "/disks/1/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1"})"},
+        InventoryCase{"SatAnswerReadOnlyAsFarAsTransferred",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] =
+                            MakeSatBridge("B", "DRIVE-SERIAL-NUMBER", "M");
+                        const IdentifyBlock block = MakeIdentifyBlock("DRIVE-SERIAL-NUMBER", "M");
+                        Bytes sat(SCSI_PASS_THROUGH::kSize + 32, 0);
+                        sat[SCSI_PASS_THROUGH::DataTransferLength.offset] = 34;
+                        sat.insert(sat.end(), block.begin(), block.end());
+                        m.devices.answerOverrides[kIoctlScsiPassThrough] = {sat};
+                      },
+                      R"({"/disks/0/sources/2": {"name": "ata-identify", "ok": true,
+          "serial": "DRIVE-SERIAL-N", "model": null, "firmware": null}})"},
+        InventoryCase{"DrivesRefusingIdentifyAndBusesBeyondTheNamedOnes",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeAtapiDrive("CD", "DVD");
+                        m.devices.physicalDrives[0].ataPassThrough = true;
+                        m.devices.physicalDrives[1] = MakeAtaDrive("SMART-SERIAL", "DISK");
+                        Bytes smart(SENDCMDOUTPARAMS::kIdentifyAnswerSize, 0);
+                        smart[SENDCMDOUTPARAMS::DriverStatus.offset] = 1;  // SMART_IDE_ERROR
+                        m.devices.answerOverrides[kSmartRcvDriveData] = {smart};
+                        m.devices.physicalDrives[0].storageDescriptor =
+                            MakeDeviceDescriptor(20, "", "", "", "");
+                        m.devices.physicalDrives[1].storageDescriptor =
+                            MakeDeviceDescriptor(21, "", "", "", "");
+                      },
+                      R"({"/disks/0/sources/2/error": "ata-status: 0x51",
+          "/disks/1/sources/2/error":
+            "ata-pass-through: 1; sat-status: 2; smart-driver-error: 1",
+          "/disks/0/bus": "NVMeoF", "/disks/1/bus": "21"})"},
         InventoryCase{"GapInTheNumbering",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
@@ -367,10 +408,17 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
       {"AtaDataTransferLength", 2, ata, 0, 8, 4, 512},
       {"AtaDataBufferOffset", 2, ata, 0, kOffset, kPointer, kAtaHeader},
       {"AtaIdentifyDeviceCommand", 2, ata, 0, kAtaHeader - 2, 1, 0xEC},
-      {"ScsiLength", 2, scsi, 0, 0, 2, kScsiHeader},
-      {"ScsiCdbLength", 2, scsi, 0, 6, 1, 6},
-      {"ScsiDataIn", 2, scsi, 0, 8, 1, 1},
-      {"ScsiInquiryEvpdPage80", 2, scsi, 0, kScsiCdb, 3, 0x800112},
+      {"SatLength", 2, scsi, 0, 0, 2, kScsiHeader},
+      {"SatCdbLength", 2, scsi, 0, 6, 1, 16},
+      {"SatSenseLength", 2, scsi, 0, 7, 1, 32},
+      {"SatDataIn", 2, scsi, 0, 8, 1, 1},
+      {"SatDataTransferLength", 2, scsi, 0, 12, 4, 512},
+      {"SatDataBufferOffset", 2, scsi, 0, kOffset, kPointer, kScsiHeader + 32},
+      {"SatSenseInfoOffset", 2, scsi, 0, kOffset + kPointer, 4, kScsiHeader},
+      {"ScsiLength", 2, scsi, 1, 0, 2, kScsiHeader},
+      {"ScsiCdbLength", 2, scsi, 1, 6, 1, 6},
+      {"ScsiDataIn", 2, scsi, 1, 8, 1, 1},
+      {"ScsiInquiryEvpdPage80", 2, scsi, 1, kScsiCdb, 3, 0x800112},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -393,7 +441,13 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
             std::make_tuple(4144u, 4144u, true));
   for (const RequestRecord& request : Requests(m, 2, {ata, scsi}))
     EXPECT_TRUE(request.sameBuffer && request.inSize == request.outSize);
-  const Bytes header = Requests(m, 2, {scsi}).at(0).input;
+  // ATA PASS-THROUGH (16): PIO data-in, from the device, one block counted
+  // in the count field, IDENTIFY DEVICE.
+  const Bytes sat = Requests(m, 2, {scsi}).at(0).input;
+  EXPECT_EQ(Bytes(sat.begin() + kScsiCdb, sat.begin() + kScsiCdb + 16),
+            (Bytes{0x85, 0x08, 0x0E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0}));
+  EXPECT_EQ(sat.size(), kScsiHeader + 32 + 512u);
+  const Bytes header = Requests(m, 2, {scsi}).at(1).input;
   EXPECT_EQ(header[kScsiCdb + 3] << 8 | header[kScsiCdb + 4], LoadLe32(&header[12]))
       << "allocation length and transfer length";
   EXPECT_LE(LoadLe32(&header[kOffset]) + LoadLe32(&header[12]), header.size());
@@ -429,6 +483,7 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
                                                                 {query, true},
                                                                 {query, true},
                                                                 {kIoctlAtaPassThrough, false},
+                                                                {kIoctlScsiPassThrough, false},
                                                                 {kSmartGetVersion, false},
                                                                 {kSmartRcvDriveData, false},
                                                                 {kIoctlScsiPassThrough, false}}));
@@ -587,7 +642,7 @@ TEST(DisksJson, WritesEveryKeyInItsPlace) {
             "\"USB Disk\", \"firmware\": \"0001\"},\n"
             "     {\"name\": \"nvme-identify\", \"ok\": false, \"error\": \"query: 1\"},\n"
             "     {\"name\": \"ata-identify\", \"ok\": false, \"error\": \"ata-pass-through: 1; "
-            "smart-version: 1\"},\n"
+            "sat-status: 2; smart-version: 1\"},\n"
             "     {\"name\": \"scsi-vpd80\", \"ok\": true, \"serial\": \"USB-1\", \"model\": null, "
             "\"firmware\": null},\n"
             "     {\"name\": \"wmi\", \"ok\": true, \"serial\": null, \"model\": null, "

@@ -136,7 +136,9 @@ static_assert(sizeof(void*) == 4 && ATA_PASS_THROUGH_EX::kSize == ATA_PASS_THROU
 // inventory_layouts.h are pinned from the SCSI Primary Commands standard
 // (INQUIRY: operation code 0x12, EVPD in bit 0 of byte 1, page code byte 2,
 // allocation length bytes 3-4 most significant first; page 0x80: page code
-// byte 1, page length byte 3, the serial from byte 4).
+// byte 1, page length byte 3, the serial from byte 4). So is ATA
+// PASS-THROUGH (16), from the SCSI / ATA Translation standard; disk_protocol.cpp
+// checks its IDENTIFY DEVICE command block byte by byte.
 
 }  // namespace
 }  // namespace hdsn::layout

@@ -141,20 +141,35 @@ DriverAnswer AnswerScsiPassThrough(const SimPhysicalDrive& drive, const Bytes& i
   // INQUIRY, EVPD, page 0x80: GOOD and the page, as far as the allocation
   // length (bytes 3-4) and the transfer length allow; any other: CHECK
   // CONDITION and no data.
+  // ATA PASS-THROUGH (16) with IDENTIFY DEVICE, PIO data-in, one block in
+  // the count field: GOOD and the block, as far as the transfer length allows.
   const std::uint8_t* cdb = input.data() + Header::Cdb.offset;
   std::uint8_t* transfer = reply->data() + Header::DataTransferLength.offset;
   std::size_t count = 0;
-  if (drive.vpdPage && cdb[0] == kScsiopInquiry && cdb[1] == 1 && cdb[2] == kVpdSerialNumberPage)
-    count = std::min({drive.vpdPage->size(), std::size_t{cdb[3]} << 8 | cdb[4],
-                      std::size_t{LoadLe32(transfer)}});
-  else
+  const Bytes* data = nullptr;
+  using Sat = AtaPassThroughCdb16;
+  Bytes identify(drive.identify.begin(), drive.identify.end());
+  if (drive.vpdPage && cdb[0] == kScsiopInquiry && cdb[1] == 1 && cdb[2] == kVpdSerialNumberPage) {
+    data = &*drive.vpdPage;
+    count = std::min(
+        {data->size(), std::size_t{cdb[3]} << 8 | cdb[4], std::size_t{LoadLe32(transfer)}});
+  } else if (drive.sat && drive.kind == DriveKind::kAta &&
+             cdb[Sat::OperationCode.offset] == kScsiopAtaPassThrough16 &&
+             cdb[Sat::Protocol.offset] == kSatProtocolPioDataIn << kSatProtocolShift &&
+             cdb[Sat::Transfer.offset] ==
+                 (kSatTransferFromDevice | kSatLengthInBlocks | kSatLengthInCount) &&
+             cdb[Sat::Count.offset] == 0 && cdb[Sat::Count.offset + 1] == 1 &&
+             cdb[Sat::Command.offset] == kIdCmd) {
+    data = &identify;
+    count = std::min<std::size_t>(data->size(), LoadLe32(transfer));
+  } else {
     (*reply)[Header::ScsiStatus.offset] = 2;
+  }
   StoreLe32(transfer, static_cast<std::uint32_t>(count));
   if (count == 0)
     reply->resize(Header::kSize);
   else
-    reply->insert(reply->end(), drive.vpdPage->begin(),
-                  drive.vpdPage->begin() + static_cast<std::ptrdiff_t>(count));
+    reply->insert(reply->end(), data->begin(), data->begin() + static_cast<std::ptrdiff_t>(count));
   return {*reply, 0};
 }
 
@@ -330,6 +345,14 @@ SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& mod
   return {.smart = false,
           .storageDescriptor = MakeDeviceDescriptor(kBusUsb, "USB", model, "0001", "", true),
           .vpdPage = MakeVpdSerialPage(serial)};
+}
+
+SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
+                               const std::string& model) {
+  SimPhysicalDrive drive = MakeUsbBridge(bridgeSerial, model);
+  drive.identify = MakeIdentifyBlock(driveSerial, model);
+  drive.sat = true;
+  return drive;
 }
 
 const std::map<std::uint32_t, DriveRequestHandler>& PhysicalDriveHandlers() {

@@ -71,6 +71,10 @@ struct SimPhysicalDrive {
   // The unit serial number page as the device sends it; none: INQUIRY of it
   // ends in CHECK CONDITION.
   std::optional<Bytes> vpdPage = std::nullopt;
+  // Whether the bridge or port carries ATA PASS-THROUGH (16) to the drive:
+  // IDENTIFY DEVICE answers with `identify`; otherwise, or for an ATAPI
+  // device, the command ends in CHECK CONDITION.
+  bool sat = false;
 };
 
 // What a driver does with one request: the bytes it writes to the output
@@ -105,6 +109,10 @@ SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::s
                                const std::string& model);
 SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model);
 SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model);
+// A USB bridge that answers the unit serial number page with its own serial
+// and carries ATA PASS-THROUGH (16) to a drive of another serial.
+SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
+                               const std::string& model);
 
 struct SimScsiPort {
   // Drives at targets 0 and 1; an empty target answers with a blank block.
