@@ -462,6 +462,7 @@ TEST(LinuxFaultSweep, EveryCallFailingInTurnKeepsTheDocumentWholeAndLeavesNothin
     const int status = m.RunDisks({"--json"});
     ASSERT_EQ(m.faults.failed().size(), 1u) << "call " << k;
     SCOPED_TRACE("call " + std::to_string(k) + " fails: " + m.faults.failed()[0]);
+    RecordJson(m.console.output);
     const json document = json::parse(m.console.output, nullptr, false);
     ASSERT_FALSE(document.is_discarded()) << m.console.output;
     bool serial = false;
