@@ -13,8 +13,10 @@ bool ReadSystemVolume(SystemInterface& system, char (&rootPath)[kSystemRootSize]
   rootPath[sizeof rootPath - 1] = '\0';
   if (char* backslash = std::strchr(rootPath, '\\')) backslash[1] = '\0';
 
-  // The volume's label and file system name are asked for and not used.
-  char volumeName[12] = {};
+  // The volume's label and file system name are asked for and not used. The
+  // label buffer must hold the whole label (32 characters on NTFS): a buffer
+  // too small fails the whole call with ERROR_BAD_LENGTH, serial included.
+  char volumeName[kVolumeNameSize] = {};
   char fileSystemName[16] = {};
   serial = 0;
   return system.GetVolumeInformationA(rootPath, volumeName, sizeof volumeName, &serial,

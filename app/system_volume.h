@@ -11,6 +11,8 @@ class SystemInterface;
 
 // MAX_PATH characters and the terminator.
 inline constexpr std::size_t kSystemRootSize = 261;
+// The volume label buffer: MAX_PATH characters and the terminator.
+inline constexpr std::size_t kVolumeNameSize = 261;
 
 // Asks for the Windows directory and cuts it right after its first
 // backslash, leaving the root of the system drive (C:\WINDOWS gives C:\);

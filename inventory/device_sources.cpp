@@ -1,5 +1,7 @@
 #include "inventory/device_sources.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "devices/byte_order.h"
@@ -8,6 +10,7 @@
 #include "devices/device_path.h"
 #include "devices/smart_identify.h"
 #include "inventory/disk_answers.h"
+#include "inventory/disk_protocol.h"
 #include "inventory/inventory_layouts.h"
 #include "platform/text_interface.h"
 
@@ -116,6 +119,39 @@ AnswerRead AskSmartIdentify(DeviceIoInterface& devices, DeviceHandle device, int
   return ReadSmartIdentify(answer, sizeof answer, bytesReturned);
 }
 
+// Fills the header of a SCSI pass-through request for the command block,
+// data in, sends it and returns DeviceIoControl's result.
+template <typename Buffer, std::size_t CdbSize>
+int SendScsiPassThrough(DeviceIoInterface& devices, DeviceHandle device,
+                        std::uint8_t (&buffer)[Buffer::kSize],
+                        const std::array<std::uint8_t, CdbSize>& cdb,
+                        std::uint32_t& bytesReturned) {
+  static_assert(CdbSize <= SCSI_PASS_THROUGH::Cdb.width);
+  StoreLe16(buffer + SCSI_PASS_THROUGH::Length.offset,
+            static_cast<std::uint16_t>(SCSI_PASS_THROUGH::kSize));
+  buffer[SCSI_PASS_THROUGH::CdbLength.offset] = static_cast<std::uint8_t>(CdbSize);
+  buffer[SCSI_PASS_THROUGH::SenseInfoLength.offset] = Buffer::kSenseSize;
+  buffer[SCSI_PASS_THROUGH::DataIn.offset] = kScsiIoctlDataIn;
+  StoreLe32(buffer + SCSI_PASS_THROUGH::DataTransferLength.offset, Buffer::kDataSize);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kPassThroughTimeout);
+  StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, Buffer::kData);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, Buffer::kSense);
+  std::copy(cdb.begin(), cdb.end(), buffer + SCSI_PASS_THROUGH::Cdb.offset);
+  return devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, sizeof buffer, buffer,
+                                 sizeof buffer, &bytesReturned);
+}
+
+// IDENTIFY DEVICE wrapped in ATA PASS-THROUGH (16), which USB bridges that
+// refuse the ATA pass-through often carry to the drive.
+AnswerRead AskSatIdentify(DeviceIoInterface& devices, DeviceHandle device) {
+  std::uint8_t buffer[ScsiSatBuffer::kSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (SendScsiPassThrough<ScsiSatBuffer>(devices, device, buffer, SatIdentifyCdb(),
+                                         bytesReturned) == 0)
+    return AnswerRead{StepError("sat", devices.GetLastError()), {}};
+  return ReadSatIdentify(buffer, sizeof buffer, bytesReturned);
+}
+
 DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
   std::uint8_t buffer[AtaIdentifyBuffer::kSize] = {};
   StoreLe16(buffer + ATA_PASS_THROUGH_EX::Length.offset,
@@ -132,35 +168,23 @@ DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
     const AnswerRead read = ReadAtaPassThrough(buffer, sizeof buffer, bytesReturned);
     return Answered(kSourceAtaIdentify, read.error, read.texts);
   }
-  const std::string passThroughError = StepError("ata-pass-through", devices.GetLastError());
+  // Each way that fails names its step in the error, in the order tried.
+  std::string errors = StepError("ata-pass-through", devices.GetLastError());
+  const AnswerRead sat = AskSatIdentify(devices, device);
+  if (sat.error.empty()) return Answered(kSourceAtaIdentify, sat.error, sat.texts);
+  errors += "; " + sat.error;
   const AnswerRead smart = AskSmartIdentify(devices, device, index);
-  if (!smart.error.empty())
-    return Refused(kSourceAtaIdentify, passThroughError + "; " + smart.error);
-  return Answered(kSourceAtaIdentify, smart.error, smart.texts);
+  if (smart.error.empty()) return Answered(kSourceAtaIdentify, smart.error, smart.texts);
+  return Refused(kSourceAtaIdentify, errors + "; " + smart.error);
 }
 
 DiskSource AskVpd(DeviceIoInterface& devices, DeviceHandle device) {
   std::uint8_t buffer[ScsiVpdBuffer::kSize] = {};
-  StoreLe16(buffer + SCSI_PASS_THROUGH::Length.offset,
-            static_cast<std::uint16_t>(SCSI_PASS_THROUGH::kSize));
-  buffer[SCSI_PASS_THROUGH::CdbLength.offset] = static_cast<std::uint8_t>(InquiryCdb6::kSize);
-  buffer[SCSI_PASS_THROUGH::SenseInfoLength.offset] = ScsiVpdBuffer::kSenseSize;
-  buffer[SCSI_PASS_THROUGH::DataIn.offset] = kScsiIoctlDataIn;
-  StoreLe32(buffer + SCSI_PASS_THROUGH::DataTransferLength.offset, ScsiVpdBuffer::kDataSize);
-  StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kPassThroughTimeout);
-  StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, ScsiVpdBuffer::kData);
-  StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, ScsiVpdBuffer::kSense);
-  std::uint8_t* cdb = buffer + SCSI_PASS_THROUGH::Cdb.offset;
-  cdb[InquiryCdb6::OperationCode.offset] = kScsiopInquiry;
-  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
-  cdb[InquiryCdb6::PageCode.offset] = kVpdSerialNumberPage;
-  cdb[InquiryCdb6::AllocationLength.offset] =
-      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize >> 8);
-  cdb[InquiryCdb6::AllocationLength.offset + 1] =
-      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize);
   std::uint32_t bytesReturned = 0;
-  if (devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, sizeof buffer, buffer,
-                              sizeof buffer, &bytesReturned) == 0)
+  if (SendScsiPassThrough<ScsiVpdBuffer>(
+          devices, device, buffer,
+          VpdInquiryCdb(kVpdSerialNumberPage, static_cast<std::uint16_t>(ScsiVpdBuffer::kDataSize)),
+          bytesReturned) == 0)
     return Refused(kSourceScsiVpd80, StepError("request", devices.GetLastError()));
   const AnswerRead read = ReadVpdSerialPage(buffer, sizeof buffer, bytesReturned);
   return Answered(kSourceScsiVpd80, read.error, read.texts);
@@ -173,7 +197,43 @@ void RefuseAll(DeviceSources& disk, const std::string& error) {
   disk.vpd = Refused(kSourceScsiVpd80, error);
 }
 
+// \\.\C: for the root C:\; empty for a root of any other form.
+std::string VolumeDevicePath(const std::string& root) {
+  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return {};
+  return "\\\\.\\" + root.substr(0, 2);
+}
+
 }  // namespace
+
+std::optional<std::vector<std::uint32_t>> AskVolumeDisks(DeviceIoInterface& devices,
+                                                         const std::string& root) {
+  const std::string path = VolumeDevicePath(root);
+  if (path.empty()) return std::nullopt;
+  DeviceHandleOwner volume(devices,
+                           devices.CreateFileA(path.c_str(), /*desiredAccess=*/0, kShareReadWrite,
+                                               kOpenExisting, /*flagsAndAttributes=*/0));
+  if (!volume.valid()) return std::nullopt;
+
+  std::uint8_t extents[VolumeExtentsBuffer::kSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(volume.get(), kIoctlVolumeGetVolumeDiskExtents, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, extents, sizeof extents, &bytesReturned) != 0) {
+    std::vector<std::uint32_t> disks =
+        ReadVolumeDiskNumbers(extents, sizeof extents, bytesReturned);
+    if (!disks.empty()) return disks;
+  }
+  // Wine answers the extents request with none; the device number names the
+  // disk of a volume that lies on one.
+  std::uint8_t number[STORAGE_DEVICE_NUMBER::kSize] = {};
+  bytesReturned = 0;
+  if (devices.DeviceIoControl(volume.get(), kIoctlStorageGetDeviceNumber, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, number, sizeof number, &bytesReturned) == 0)
+    return std::nullopt;
+  const std::optional<std::uint32_t> disk =
+      ReadDiskDeviceNumber(number, sizeof number, bytesReturned);
+  if (!disk) return std::nullopt;
+  return std::vector<std::uint32_t>{*disk};
+}
 
 DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index) {
   DeviceSources disk;

@@ -8,14 +8,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "inventory/disk_protocol.h"
 
 namespace hdsn {
-
-struct SourceTexts {
-  std::optional<std::string> serial;
-  std::optional<std::string> model;
-  std::optional<std::string> firmware;
-};
 
 // What an answer said. error is empty when the answer was usable, else the
 // reason it was not, e.g. "short: 6" for an answer too short to hold its
@@ -45,19 +42,15 @@ DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size
 AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
                             std::uint32_t bytesReturned);
 
-// The texts of ATA IDENTIFY data of the given length (at most 512 bytes are
-// read): serial words 10-19, firmware 23-26, model 27-46, high byte of each
-// word first; only words wholly inside the length.
-SourceTexts ReadIdentifyTexts(const std::uint8_t* data, std::size_t length);
-
 // IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
 // build's pointer size, the data at its DataBufferOffset. A status register
-// with ERR set ("ata-status: 81") means the drive refused the command.
+// with ERR set ("ata-status: 0x51") means the drive refused the command.
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
                               std::uint32_t bytesReturned);
 
 // SMART_RCV_DRIVE_DATA's answer: SENDCMDOUTPARAMS, the data after its
-// 16-byte header.
+// 16-byte header; a bDriverError other than 0 ("smart-driver-error: 1") means
+// the command failed.
 AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
 
@@ -67,5 +60,26 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
 // page for its page length, cut to the bytes transferred.
 AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
+
+// IOCTL_SCSI_PASS_THROUGH's answer to ATA PASS-THROUGH (16) with IDENTIFY
+// DEVICE, laid out as the inventory sends it: the header, the sense bytes,
+// the IDENTIFY data as far as it was transferred. Errors name the step
+// "sat-": "sat-status: 2" for a SCSI status other than GOOD (a bridge that
+// knows no SAT, or a drive that refused the command), "sat-short: 20" for an
+// answer too short for its header, "sat-data: 0" for a GOOD answer with no
+// data.
+AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned);
+
+// IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS's answer: the disk number of each
+// extent, as many as NumberOfDiskExtents says and the answer holds whole.
+std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,
+                                                 std::uint32_t bytesReturned);
+
+// IOCTL_STORAGE_GET_DEVICE_NUMBER's answer: the device number when the
+// device is a disk (FILE_DEVICE_DISK); none for any other device or an answer
+// too short.
+std::optional<std::uint32_t> ReadDiskDeviceNumber(const std::uint8_t* answer, std::size_t size,
+                                                  std::uint32_t bytesReturned);
 
 }  // namespace hdsn

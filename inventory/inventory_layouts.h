@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "devices/device_layouts.h"
+#include "inventory/protocol_layouts.h"
 
 namespace hdsn::layout {
 
@@ -21,6 +22,58 @@ static_assert(kIoctlAtaPassThrough == CtlCode(kFileDeviceController, 0x40B, kMet
                                               kFileReadAccess | kFileWriteAccess));
 static_assert(kIoctlScsiPassThrough == CtlCode(kFileDeviceController, 0x401, kMethodBuffered,
                                                kFileReadAccess | kFileWriteAccess));
+
+// The system disk: asked of the system volume's device (\\.\C:), which
+// opens with no access rights.
+inline constexpr std::uint32_t kIoctlVolumeBase = 0x56;  // 'V'
+inline constexpr std::uint32_t kIoctlVolumeGetVolumeDiskExtents = 0x00560000;
+inline constexpr std::uint32_t kIoctlStorageGetDeviceNumber = 0x002D1080;
+static_assert(kIoctlVolumeGetVolumeDiskExtents ==
+              CtlCode(kIoctlVolumeBase, 0, kMethodBuffered, kFileAnyAccess));
+static_assert(kIoctlStorageGetDeviceNumber ==
+              CtlCode(kFileDeviceMassStorage, 0x420, kMethodBuffered, kFileAnyAccess));
+
+// One stretch of a volume on one disk.
+struct DISK_EXTENT {
+  static constexpr Field DiskNumber{0, 4};
+  static constexpr Field StartingOffset{8, 8};  // four bytes of padding before it
+  static constexpr Field ExtentLength{16, 8};
+  static constexpr std::size_t kSize = 24;
+};
+static_assert(DISK_EXTENT::DiskNumber.end() + 4 == DISK_EXTENT::StartingOffset.offset);
+static_assert(Adjacent(DISK_EXTENT::StartingOffset, DISK_EXTENT::ExtentLength));
+static_assert(DISK_EXTENT::ExtentLength.end() == DISK_EXTENT::kSize);
+
+// The volume's extents: the count, then as many DISK_EXTENTs, the first one
+// declared in the structure (aligned to 8).
+struct VOLUME_DISK_EXTENTS {
+  static constexpr Field NumberOfDiskExtents{0, 4};
+  static constexpr Field Extents{8, DISK_EXTENT::kSize};  // the first of NumberOfDiskExtents
+  static constexpr std::size_t kSize = 32;
+};
+static_assert(VOLUME_DISK_EXTENTS::NumberOfDiskExtents.end() + 4 ==
+              VOLUME_DISK_EXTENTS::Extents.offset);
+static_assert(VOLUME_DISK_EXTENTS::Extents.end() == VOLUME_DISK_EXTENTS::kSize);
+
+// Room for the extents of a volume spanning many disks: a volume with more
+// answers ERROR_MORE_DATA, and the program then asks its device number.
+struct VolumeExtentsBuffer {
+  static constexpr std::size_t kExtents = 64;
+  static constexpr std::size_t kSize =
+      VOLUME_DISK_EXTENTS::Extents.offset + kExtents * DISK_EXTENT::kSize;
+};
+static_assert(VolumeExtentsBuffer::kSize == 1544);
+
+struct STORAGE_DEVICE_NUMBER {
+  static constexpr Field DeviceType{0, 4};
+  static constexpr Field DeviceNumber{4, 4};
+  static constexpr Field PartitionNumber{8, 4};
+  static constexpr std::size_t kSize = 12;
+};
+static_assert(Adjacent(STORAGE_DEVICE_NUMBER::DeviceType, STORAGE_DEVICE_NUMBER::DeviceNumber));
+static_assert(Adjacent(STORAGE_DEVICE_NUMBER::DeviceNumber,
+                       STORAGE_DEVICE_NUMBER::PartitionNumber));
+static_assert(STORAGE_DEVICE_NUMBER::PartitionNumber.end() == STORAGE_DEVICE_NUMBER::kSize);
 
 // STORAGE_PROPERTY_ID and STORAGE_QUERY_TYPE values.
 inline constexpr std::uint32_t kStorageDeviceProperty = 0;
@@ -68,17 +121,6 @@ static_assert(Adjacent(STORAGE_PROTOCOL_DATA_DESCRIPTOR::Size,
                        STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData));
 static_assert(STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.end() ==
               STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize);
-
-// The NVMe identify controller data structure: 4096 bytes, texts in ASCII
-// padded with blanks.
-struct NVME_IDENTIFY_CONTROLLER_DATA {
-  static constexpr Field SN{4, 20};
-  static constexpr Field MN{24, 40};
-  static constexpr Field FR{64, 8};
-  static constexpr std::size_t kSize = 4096;
-};
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::SN, NVME_IDENTIFY_CONTROLLER_DATA::MN));
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::MN, NVME_IDENTIFY_CONTROLLER_DATA::FR));
 
 // The one buffer of the NVMe identify query, request and answer alike: the
 // property id and query type, the protocol-specific data, then room for the
@@ -225,42 +267,24 @@ using SCSI_PASS_THROUGH =
     std::conditional_t<sizeof(void*) == 8, SCSI_PASS_THROUGH64, SCSI_PASS_THROUGH32>;
 static_assert(SCSI_PASS_THROUGH::DataBufferOffset.width == sizeof(void*));
 
-// The 6-byte INQUIRY command block, its allocation length two bytes wide as
-// the SCSI Primary Commands standard has it since SPC-3 (the driver kit's
-// CDB6INQUIRY3 keeps the older one-byte field).
-inline constexpr std::uint8_t kScsiopInquiry = 0x12;
-struct InquiryCdb6 {
-  static constexpr Field OperationCode{0, 1};
-  static constexpr Field EnableVitalProductData{1, 1};  // bit 0
-  static constexpr Field PageCode{2, 1};
-  static constexpr Field AllocationLength{3, 2};  // big-endian
-  static constexpr Field Control{5, 1};
-  static constexpr std::size_t kSize = 6;
-};
-static_assert(InquiryCdb6::Control.end() == InquiryCdb6::kSize);
-
-// The unit serial number page of the vital product data.
-inline constexpr std::uint8_t kVpdSerialNumberPage = 0x80;
-struct VPD_SERIAL_NUMBER_PAGE {
-  static constexpr Field DeviceType{0, 1};  // peripheral qualifier and device type
-  static constexpr Field PageCode{1, 1};
-  static constexpr Field Reserved{2, 1};
-  static constexpr Field PageLength{3, 1};  // bytes after this one
-  static constexpr Field SerialNumber{4, 0};
-};
-static_assert(Adjacent(VPD_SERIAL_NUMBER_PAGE::PageLength, VPD_SERIAL_NUMBER_PAGE::SerialNumber));
-
-// The VPD request and its answer share one buffer: the header, the sense
-// data the port driver writes when the command fails, then the page.
-struct ScsiVpdBuffer {
+// A SCSI pass-through request and its answer share one buffer: the header,
+// the sense data the port driver writes when the command fails, then the
+// data.
+template <std::uint32_t DataSize>
+struct ScsiPassThroughBuffer {
   static constexpr std::size_t kSense = SCSI_PASS_THROUGH::kSize;
   static constexpr std::uint8_t kSenseSize = 32;
   static constexpr std::size_t kData = kSense + kSenseSize;
-  // A multiple of 4, which some USB bridges want, and room for any serial
-  // number a page can hold (255 bytes) but a few.
-  static constexpr std::uint16_t kDataSize = 252;
+  static constexpr std::uint32_t kDataSize = DataSize;
   static constexpr std::size_t kSize = kData + kDataSize;
 };
+// INQUIRY of the unit serial number page: a multiple of 4, which some USB
+// bridges want, and room for any serial number a page can hold (255 bytes)
+// but a few.
+using ScsiVpdBuffer = ScsiPassThroughBuffer<252>;
+// ATA PASS-THROUGH (16) with IDENTIFY DEVICE: one block.
+using ScsiSatBuffer = ScsiPassThroughBuffer<kIdentifyBufferSize>;
 static_assert(ScsiVpdBuffer::kData % 4 == 0);
+static_assert(ScsiSatBuffer::kSize == ScsiVpdBuffer::kData + 512);
 
 }  // namespace hdsn::layout

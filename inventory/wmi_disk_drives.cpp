@@ -64,11 +64,13 @@ void ReadDiskDrive(WmiInterface& wmi, WmiClassObject* object, WmiDiskDrives& dri
 
 void RunDiskDriveQuery(WmiInterface& wmi, TextInterface& text, WmiServices* services,
                        WmiDiskDrives& drives) {
-  const HResult executed =
-      ForEachQueryObject(wmi, text, services, "SELECT * FROM Win32_DiskDrive", /*value=*/nullptr,
-                         [&](WmiClassObject* object) { ReadDiskDrive(wmi, object, drives); });
+  const char* failedCall = "ExecQuery";
+  const HResult executed = ForEachQueryObject(
+      wmi, text, services, "SELECT * FROM Win32_DiskDrive", /*value=*/nullptr,
+      [&](WmiClassObject* object) { ReadDiskDrive(wmi, object, drives); }, ComSecurity::kPerProxy,
+      &failedCall);
   if (Failed(executed)) {
-    drives.error = CallError("ExecQuery", executed);
+    drives.error = CallError(failedCall, executed);
     return;
   }
   drives.ok = true;
@@ -105,7 +107,8 @@ std::optional<std::string> ReadWmiText(const WmiValue& value) {
 
 WmiDiskDrives QueryWmiDiskDrives(WmiInterface& wmi, TextInterface& text) {
   WmiDiskDrives drives;
-  WmiSession session(wmi);
+  // A library call: the process's COM security is its host's.
+  WmiSession session(wmi, ComSecurity::kPerProxy);
   // A COM string that cannot be had (ComError) counts as a failure of the
   // call it was for.
   try {

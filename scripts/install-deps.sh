@@ -2,7 +2,9 @@
 # Installs, from Debian's packages, whatever the build and the tests need and
 # the machine lacks: CMake, a C++ compiler, GoogleTest, MinGW-w64, Wine (with
 # its 32-bit loader where this machine executes 32-bit code), clang-format,
-# jq and nlohmann/json (which the tests read JSON with); and the packages
+# jq and nlohmann/json (which the tests read JSON with), Debian's Python with
+# its jsonschema (which validates every JSON document the tests read against
+# the published schema); and the packages
 # named as arguments. Then replaces a Wine prefix that cannot start 32-bit
 # programs.
 set -euo pipefail
@@ -18,6 +20,8 @@ command -v jq >/dev/null || need+=(jq)
 [[ -f /usr/src/googletest/CMakeLists.txt ]] || need+=(googletest)
 [[ -f /usr/include/gtest/gtest.h ]] || need+=(libgtest-dev)
 [[ -f /usr/include/nlohmann/json.hpp ]] || need+=(nlohmann-json3-dev)
+# Debian's own Python: a python3 earlier on PATH may be another one.
+/usr/bin/python3 -c 'import jsonschema' 2>/dev/null || need+=(python3 python3-jsonschema)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
 command -v x86_64-w64-mingw32-objdump >/dev/null || need+=(binutils-mingw-w64-x86-64)

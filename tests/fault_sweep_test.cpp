@@ -95,9 +95,11 @@ void RichDisksMachine(SimMachine& m) {
   m.devices.physicalDrives[0] = MakeNvmeDrive("0025_3881_91B2_1234.", "NVME0R123456A", "NVMe SSD");
   m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD");
   m.devices.physicalDrives[1].ataPassThrough = false;  // SMART's requests too
-  m.devices.physicalDrives[3] = MakeUsbBridge("USB-BRIDGE-0001", "USB Disk");
+  m.devices.physicalDrives[3] = MakeSatBridge("USB-BRIDGE-0001", "WD-WX12A3456789", "USB Disk");
   m.wmi.AddInventoryDisk(0, u"0025_3881_91B2_1234.", u"NVMe SSD", u"NV-FW-01");
   m.wmi.AddInventoryDisk(5, u"WMI-ONLY", u"Virtual Disk", u"1.0");
+  m.devices.volumeExtents.emplace();  // and so the device number is asked too
+  m.devices.volumeDeviceNumber = {.number = 1};
 }
 
 // The disks of a document that have a serial.
@@ -134,6 +136,7 @@ TEST(DisksFaultSweep, EveryCallFailingInTurnKeepsTheDocumentWholeAndLeavesNothin
     }
     const nlohmann::json document = nlohmann::json::parse(m.console.output, nullptr, false);
     ASSERT_FALSE(document.is_discarded()) << m.console.output;
+    RecordJson(m.console.output);
     // One call concerns one disk (its open, its path) or WMI (disk 5 alone
     // has no other source): the other disks keep a serial.
     EXPECT_GE(DisksWithSerial(document), withSerial - 1);

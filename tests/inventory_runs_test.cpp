@@ -4,10 +4,13 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/hard_drive_info.h"
 #include "devices/byte_order.h"
+#include "inventory/disk_inventory.h"
+#include "inventory/disk_protocol.h"
 #include "test_support.h"
 
 namespace hdsn::sim {
@@ -39,6 +42,7 @@ TEST_P(Inventory, ListsEveryDiskWithWhatEachSourceSaid) {
   GetParam().build(m);
   const int status = m.RunDisks({"--json"});
   const json document = json::parse(m.console.output);
+  RecordJson(m.console.output);
   json indexes = json::array();
   bool anySerial = false;
   for (const json& disk : document.at("disks")) {
@@ -84,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
     Machines, Inventory,
     testing::Values(
         InventoryCase{"NvmeWithoutAdministratorRights", Nvme, R"({"indexes": [0], "/disks/0": {
-          "index": 0, "bus": "NVMe", "removable": false,
+          "index": 0, "device": "\\\\.\\PhysicalDrive0", "bus": "NVMe", "removable": false,
+          "system": null,
           "serial": "NVME0R123456A", "serial_source": "nvme-identify",
           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01", "agree": false, "sources": [
           {"name": "storage-descriptor", "ok": true, "serial": "0025_3881_91B2_1234.",
@@ -127,11 +132,102 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/bus": "USB", "/disks/0/removable": true,
           "/disks/0/serial_source": "scsi-vpd80", "/disks/0/model": "USB Disk",
-          "/disks/0/sources/2/error": "ata-pass-through: 1; smart-version: 1",
+          "/disks/0/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1",
           "/disks/0/sources/3": {"name": "scsi-vpd80", "ok": true, "serial": "USB-BRIDGE-0001",
                                  "model": null, "firmware": null},
           "/disks/0/sources/4": {"name": "wmi", "ok": true, "serial": null, "model": null,
                                  "firmware": null}})"},
+        InventoryCase{"IdentifySerialsWithNulsAtTheirStartOrInside",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeSataDrive("    AB-SERIAL", "DISK");
+                        std::fill_n(m.devices.physicalDrives[0].identify.begin() + 20, 4, 0);
+                        m.devices.physicalDrives[1] = MakeAtaDrive("AB CD", "DISK");
+                        m.devices.physicalDrives[1].identify[2 * 11 + 1] = 0;  // the blank
+                      },
+                      R"({"/disks/0/sources/2/serial": "AB-SERIAL",
+          "/disks/1/sources/2/serial": "AB\u0000CD", "/disks/1/sources/2/firmware": "1.0"})"},
+        InventoryCase{"SystemDisksFromTheVolumesExtents",
+                      [](SimMachine& m) {
+                        for (int drive : {0, 1, 2})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("USB", "DISK");
+                        m.wmi.AddInventoryDisk(7, u"WMI-ONLY", u"Virtual Disk", u"");
+                        m.devices.volumeExtents = {2, 1};
+                        m.devices.volumeDeviceNumber = {.number = 0};
+                      },
+                      R"({"indexes": [0, 1, 2, 7], "/disks/0/system": false,
+          "/disks/1/system": true, "/disks/2/system": true, "/disks/3/system": false})"},
+        InventoryCase{"SystemDiskFromTheDeviceNumberWhenNoExtent",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("USB", "DISK");
+                        m.devices.volumeExtents.emplace();
+                        m.devices.volumeDeviceNumber = {.number = 1};
+                      },
+                      R"({"/disks/0/system": false, "/disks/1/system": true})"},
+        InventoryCase{"SystemUnknownWhenTheVolumeIsNoDisk",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.volumeDeviceNumber = {.type = 0x24, .number = 0};
+                      },
+                      R"({"/disks/0/system": null})"},
+        InventoryCase{"SystemUnknownForARootThatNamesNoDrive",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.system.windowsDirectory = "\\\\SERVER\\WINDOWS";
+                        m.devices.volumeDeviceNumber = {.number = 0};
+                      },
+                      R"({"/disks/0/system": null})"},
+        InventoryCase{"ExtentCountBeyondTheAnswerIsCut",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("USB", "DISK");
+                        Bytes extents(32, 0);
+                        extents[0] = 200;
+                        extents[8] = 1;
+                        m.devices.answerOverrides[kIoctlVolumeGetVolumeDiskExtents] = {extents};
+                      },
+                      R"({"/disks/0/system": false, "/disks/1/system": true})"},
+        InventoryCase{"UsbBridgeCarryingSatGivesTheDrivesOwnSerial",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] =
+                            MakeSatBridge("BRIDGE-0001", "WD-WX12A3456789", "SATA HDD 2TB");
+                        m.devices.physicalDrives[1] = MakeSatBridge("B2", "ATAPI", "DVD");
+                        m.devices.physicalDrives[1].kind = DriveKind::kAtapi;
+                      },
+                      R"({"/disks/0/serial": "WD-WX12A3456789", "/disks/0/agree": false,
+          "/disks/0/sources/2": {"name": "ata-identify", "ok": true, "serial": "WD-WX12A3456789",
+                                 "model": "SATA HDD 2TB", "firmware": "1.0"},
+          "/disks/0/sources/3/serial": "BRIDGE-0001",
+          "/disks/1/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1"})"},
+        InventoryCase{"SatAnswerReadOnlyAsFarAsTransferred",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] =
+                            MakeSatBridge("B", "DRIVE-SERIAL-NUMBER", "M");
+                        const IdentifyBlock block = MakeIdentifyBlock("DRIVE-SERIAL-NUMBER", "M");
+                        Bytes sat(SCSI_PASS_THROUGH::kSize + 32, 0);
+                        sat[SCSI_PASS_THROUGH::DataTransferLength.offset] = 34;
+                        sat.insert(sat.end(), block.begin(), block.end());
+                        m.devices.answerOverrides[kIoctlScsiPassThrough] = {sat};
+                      },
+                      R"({"/disks/0/sources/2": {"name": "ata-identify", "ok": true,
+          "serial": "DRIVE-SERIAL-N", "model": null, "firmware": null}})"},
+        InventoryCase{"DrivesRefusingIdentifyAndBusesBeyondTheNamedOnes",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeAtapiDrive("CD", "DVD");
+                        m.devices.physicalDrives[0].ataPassThrough = true;
+                        m.devices.physicalDrives[1] = MakeAtaDrive("SMART-SERIAL", "DISK");
+                        Bytes smart(SENDCMDOUTPARAMS::kIdentifyAnswerSize, 0);
+                        smart[SENDCMDOUTPARAMS::DriverStatus.offset] = 1;  // SMART_IDE_ERROR
+                        m.devices.answerOverrides[kSmartRcvDriveData] = {smart};
+                        m.devices.physicalDrives[0].storageDescriptor =
+                            MakeDeviceDescriptor(20, "", "", "", "");
+                        m.devices.physicalDrives[1].storageDescriptor =
+                            MakeDeviceDescriptor(21, "", "", "", "");
+                      },
+                      R"({"/disks/0/sources/2/error": "ata-status: 0x51",
+          "/disks/1/sources/2/error":
+            "ata-pass-through: 1; sat-status: 2; smart-driver-error: 1",
+          "/disks/0/bus": "NVMeoF", "/disks/1/bus": "21"})"},
         InventoryCase{"GapInTheNumbering",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
@@ -223,6 +319,39 @@ INSTANTIATE_TEST_SUITE_P(
           "/disks/0/model": "Disque \u4e2d"})"}),
     RowName());
 
+// ListDisks is a library call: threads listing their own machines at once
+// each get their own disks, read through the pass-through and SMART alike.
+// Each thread first reads its IDENTIFY texts in a tight loop, where a
+// process-wide buffer would be overwritten under it at once.
+TEST(ListDisks, ThreadsListingAtOnceEachGetTheirOwnDisks) {
+  const auto list = [](std::string serial, std::string& failure) {
+    const IdentifyBlock block = MakeIdentifyBlock(serial, "DISK");
+    for (int read = 0; read < 20000 && failure.empty(); ++read) {
+      if (ReadIdentifyTexts(block).serial != serial) failure = "read " + std::to_string(read);
+    }
+    for (int run = 0; run < 20 && failure.empty(); ++run) {
+      SimMachine m;
+      for (int drive = 0; drive < 4; ++drive) {
+        m.devices.physicalDrives[drive] = MakeSataDrive(serial + std::to_string(drive), "DISK");
+        m.devices.physicalDrives[drive].ataPassThrough = drive % 2 == 0;
+      }
+      const DiskInventory inventory = ListDisks(m.platform);
+      for (int drive = 0; drive < 4 && failure.empty(); ++drive) {
+        const DiskEntry& disk = inventory.disks.at(static_cast<std::size_t>(drive));
+        if (disk.sources.at(2).serial != serial + std::to_string(drive))
+          failure = "run " + std::to_string(run) + ": " + disk.sources.at(2).serial.value_or("-");
+      }
+    }
+  };
+  std::string failures[2];
+  std::thread first(list, "FIRST-MACHINE-", std::ref(failures[0]));
+  std::thread second(list, "OTHER-COMPUTER-", std::ref(failures[1]));
+  first.join();
+  second.join();
+  EXPECT_EQ(failures[0], "");
+  EXPECT_EQ(failures[1], "");
+}
+
 // The requests with these codes (any, when none given) sent to
 // \\.\PhysicalDriveN.
 std::vector<RequestRecord> Requests(const SimMachine& m, int drive,
@@ -244,6 +373,8 @@ void RequestsMachine(SimMachine& m) {
   m.devices.physicalDrives[0].nvmeProperty = kStorageDeviceProtocolSpecificProperty;
   m.devices.physicalDrives[2] = MakeSataDrive("SATA-SERIAL", "DISK");
   m.devices.physicalDrives[2].ataPassThrough = false;
+  m.devices.volumeExtents.emplace();
+  m.devices.volumeDeviceNumber = {.number = 2};
 }
 
 TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
@@ -277,10 +408,17 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
       {"AtaDataTransferLength", 2, ata, 0, 8, 4, 512},
       {"AtaDataBufferOffset", 2, ata, 0, kOffset, kPointer, kAtaHeader},
       {"AtaIdentifyDeviceCommand", 2, ata, 0, kAtaHeader - 2, 1, 0xEC},
-      {"ScsiLength", 2, scsi, 0, 0, 2, kScsiHeader},
-      {"ScsiCdbLength", 2, scsi, 0, 6, 1, 6},
-      {"ScsiDataIn", 2, scsi, 0, 8, 1, 1},
-      {"ScsiInquiryEvpdPage80", 2, scsi, 0, kScsiCdb, 3, 0x800112},
+      {"SatLength", 2, scsi, 0, 0, 2, kScsiHeader},
+      {"SatCdbLength", 2, scsi, 0, 6, 1, 16},
+      {"SatSenseLength", 2, scsi, 0, 7, 1, 32},
+      {"SatDataIn", 2, scsi, 0, 8, 1, 1},
+      {"SatDataTransferLength", 2, scsi, 0, 12, 4, 512},
+      {"SatDataBufferOffset", 2, scsi, 0, kOffset, kPointer, kScsiHeader + 32},
+      {"SatSenseInfoOffset", 2, scsi, 0, kOffset + kPointer, 4, kScsiHeader},
+      {"ScsiLength", 2, scsi, 1, 0, 2, kScsiHeader},
+      {"ScsiCdbLength", 2, scsi, 1, 6, 1, 6},
+      {"ScsiDataIn", 2, scsi, 1, 8, 1, 1},
+      {"ScsiInquiryEvpdPage80", 2, scsi, 1, kScsiCdb, 3, 0x800112},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -303,7 +441,13 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
             std::make_tuple(4144u, 4144u, true));
   for (const RequestRecord& request : Requests(m, 2, {ata, scsi}))
     EXPECT_TRUE(request.sameBuffer && request.inSize == request.outSize);
-  const Bytes header = Requests(m, 2, {scsi}).at(0).input;
+  // ATA PASS-THROUGH (16): PIO data-in, from the device, one block counted
+  // in the count field, IDENTIFY DEVICE.
+  const Bytes sat = Requests(m, 2, {scsi}).at(0).input;
+  EXPECT_EQ(Bytes(sat.begin() + kScsiCdb, sat.begin() + kScsiCdb + 16),
+            (Bytes{0x85, 0x08, 0x0E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0}));
+  EXPECT_EQ(sat.size(), kScsiHeader + 32 + 512u);
+  const Bytes header = Requests(m, 2, {scsi}).at(1).input;
   EXPECT_EQ(header[kScsiCdb + 3] << 8 | header[kScsiCdb + 4], LoadLe32(&header[12]))
       << "allocation length and transfer length";
   EXPECT_LE(LoadLe32(&header[kOffset]) + LoadLe32(&header[12]), header.size());
@@ -321,7 +465,8 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
               std::make_tuple(3u, 3u, 0u));
     if (open.handle != kInvalidHandleValue) opened.push_back(open.handle);
   }
-  EXPECT_EQ(access.size(), 64u);
+  EXPECT_EQ(access.size(), 65u);
+  EXPECT_EQ(access["\\\\.\\C:"], std::vector<std::uint32_t>{0});
   EXPECT_EQ(access["\\\\.\\PhysicalDrive0"],
             (std::vector<std::uint32_t>{0, kGenericRead | kGenericWrite}));
   EXPECT_EQ(access["\\\\.\\PhysicalDrive1"], std::vector<std::uint32_t>{0});
@@ -338,9 +483,21 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
                                                                 {query, true},
                                                                 {query, true},
                                                                 {kIoctlAtaPassThrough, false},
+                                                                {kIoctlScsiPassThrough, false},
                                                                 {kSmartGetVersion, false},
                                                                 {kSmartRcvDriveData, false},
                                                                 {kIoctlScsiPassThrough, false}}));
+
+  // The system volume: its extents (none, as under Wine), then its device
+  // number, each with no input and room for the whole answer.
+  std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> volume;
+  for (const RequestRecord& request : m.devices.requests) {
+    if (request.path == kSystemVolumePath)
+      volume.emplace_back(request.code, request.inSize, request.outSize);
+  }
+  EXPECT_EQ(volume, (std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+                        {kIoctlVolumeGetVolumeDiskExtents, 0, 1544},
+                        {kIoctlStorageGetDeviceNumber, 0, 12}}));
 }
 
 // The SMART fallback sends what method 1 sends for the same drive index.
@@ -452,16 +609,45 @@ TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
   m.devices.administrator = true;
   m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD 500");
   m.system.volumeSerials = {{"C:\\", 0x5C1D2E3F}};
+  m.devices.volumeDeviceNumber = {.number = 1};
   EXPECT_EQ(m.RunDisks(), 0);
   EXPECT_EQ(m.console.output,
             "Disk  Bus   Serial           Model         Firmware  Source\n"
             "0     NVMe  NVME0R123456A    NVMe SSD 1TB  NV-FW-01  nvme-identify\n"
-            "1     SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "1*    SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "* holds the system volume C:\\\n"
             "\n"
             "Disk 0 sources disagree: storage-descriptor \"0025_3881_91B2_1234.\", nvme-identify "
             "\"NVME0R123456A\", wmi \"0025_3881_91B2_1234.\"\n"
             "System volume C:\\ serial 5c1d2e3f\n");
   EXPECT_EQ(m.console.flushedLength, m.console.output.size());
+}
+
+// The document's bytes: key order, line breaks and the escapes of device
+// paths are what scripts read.
+TEST(DisksJson, WritesEveryKeyInItsPlace) {
+  SimMachine m;
+  m.devices.physicalDrives[0] = MakeUsbBridge("USB-1", "USB Disk");
+  m.system.volumeSerials = {{"C:\\", 0x0C1D2E3F}};
+  EXPECT_EQ(m.RunDisks({"--json"}), 0);
+  EXPECT_EQ(m.console.output,
+            "{\"schema_version\": 2,\n"
+            " \"disks\": [\n"
+            "  {\"index\": 0, \"device\": \"\\\\\\\\.\\\\PhysicalDrive0\", \"bus\": \"USB\", "
+            "\"removable\": true, \"system\": null,\n"
+            "   \"serial\": \"USB-1\", \"serial_source\": \"scsi-vpd80\",\n"
+            "   \"model\": \"USB Disk\", \"firmware\": \"0001\", \"agree\": true,\n"
+            "   \"sources\": [\n"
+            "     {\"name\": \"storage-descriptor\", \"ok\": true, \"serial\": null, \"model\": "
+            "\"USB Disk\", \"firmware\": \"0001\"},\n"
+            "     {\"name\": \"nvme-identify\", \"ok\": false, \"error\": \"query: 1\"},\n"
+            "     {\"name\": \"ata-identify\", \"ok\": false, \"error\": \"ata-pass-through: 1; "
+            "sat-status: 2; smart-version: 1\"},\n"
+            "     {\"name\": \"scsi-vpd80\", \"ok\": true, \"serial\": \"USB-1\", \"model\": null, "
+            "\"firmware\": null},\n"
+            "     {\"name\": \"wmi\", \"ok\": true, \"serial\": null, \"model\": null, "
+            "\"firmware\": null}]}],\n"
+            " \"system_volume\": {\"root\": \"C:\\\\\", \"serial\": \"c1d2e3f\"}}\n");
 }
 
 }  // namespace

@@ -198,6 +198,7 @@ struct VolumeCase {
   std::uint32_t serial;
   std::string expectedRoot;
   std::string expectedVolume;
+  std::string label = "Windows System Disk";  // longer than 11 characters
 };
 
 class VolumeLine : public testing::TestWithParam<VolumeCase> {};
@@ -208,6 +209,7 @@ TEST_P(VolumeLine, PrintsRootAndSerial) {
   machine.system.windowsDirectory = c.windowsDirectory;
   if (c.failWindowsDirectory) machine.faults.FailEvery("GetWindowsDirectoryA");
   machine.system.volumeSerials = {{c.volumeRoot, c.serial}};
+  machine.system.volumeLabel = c.label;
   EXPECT_EQ(machine.Run(), 0);
   EXPECT_EQ(machine.console.output,
             (HdsnReport{{}, "", "unknown", c.expectedRoot, c.expectedVolume}.Text()));
@@ -230,7 +232,12 @@ INSTANTIATE_TEST_SUITE_P(
         // GetWindowsDirectoryA fails: empty root; the volume call fails too
         // and the serial reads 0.
         VolumeCase{"WindowsDirectoryFails", "", true, "C:\\", 0x43000000u, "", "0"},
-        VolumeCase{"VolumeFails", "C:\\WINDOWS", false, "Z:\\", 0x43000000u, "C:\\", "0"}),
+        VolumeCase{"VolumeFails", "C:\\WINDOWS", false, "Z:\\", 0x43000000u, "C:\\", "0"},
+        // NTFS's longest label fits; one longer than MAX_PATH fails the call.
+        VolumeCase{"LabelOf32Characters", "C:\\WINDOWS", false, "C:\\", 0x5C1D2E3Fu, "C:\\",
+                   "5c1d2e3f", std::string(32, 'L')},
+        VolumeCase{"LabelBeyondTheBuffer", "C:\\WINDOWS", false, "C:\\", 0x5C1D2E3Fu, "C:\\", "0",
+                   std::string(261, 'L')}),
     RowName());
 
 TEST(Report, WindowsDirectoryFillingTheWholeBufferStaysInside) {

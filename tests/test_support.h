@@ -5,13 +5,17 @@
 // - HdsnReport (sim/hdsn_report.h), the expected report, line by line;
 // - RowName: names each test of a parameterised table after its row's
 //   `const char* name`;
-// - GuardedBuffer: a buffer with canaries past its end.
+// - GuardedBuffer: a buffer with canaries past its end;
+// - Calls: the WMI calls a run logged, picked by how they start;
+// - RecordJson: keeps each JSON document a test read for the schema check.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -71,5 +75,35 @@ class GuardedBuffer {
   std::size_t size_;
   std::vector<char> bytes_;
 };
+
+// The calls logged that start (or, with keep false, do not start) so.
+inline std::vector<std::string> Calls(const SimWmi& wmi, const std::string& start,
+                                      bool keep = true) {
+  std::vector<std::string> found;
+  for (const std::string& call : wmi.calls)
+    if (call.starts_with(start) == keep) found.push_back(call);
+  return found;
+}
+
+// Writes a JSON document the test read into the folder HDSN_JSON_OUT names
+// (CTest sets it; without it nothing is written), one file per document,
+// named after the test, for the test that validates them all against the
+// published schema.
+inline void RecordJson(const std::string& document) {
+  const char* folder = std::getenv("HDSN_JSON_OUT");
+  if (folder == nullptr || *folder == '\0') return;
+  static int written = 0;  // per process: gtest runs one test at a time
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+  for (char& c : name)
+    if (c == '/' || c == '\\' || c == ':') c = '_';
+  const std::string path =
+      std::string(folder) + "/" + name + "." + std::to_string(++written) + ".json";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << "cannot write " << path;
+  const bool whole = std::fwrite(document.data(), 1, document.size(), file) == document.size();
+  EXPECT_EQ(std::fclose(file), 0);
+  EXPECT_TRUE(whole) << "cannot write " << path;
+}
 
 }  // namespace hdsn::sim

@@ -40,14 +40,6 @@ std::string Query(SimMachine& m, const std::string& passed = "") {
   return buffer.Text();
 }
 
-// The calls logged that start (or, with keep false, do not start) so.
-std::vector<std::string> Calls(const SimWmi& wmi, const std::string& start, bool keep = true) {
-  std::vector<std::string> found;
-  for (const std::string& call : wmi.calls)
-    if (call.starts_with(start) == keep) found.push_back(call);
-  return found;
-}
-
 TEST(WmiSerial, RealisticMachineWalksFromTheSystemDriveToItsDisk) {
   SimMachine m;
   BuildRealisticMachine(m.wmi);

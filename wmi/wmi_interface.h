@@ -27,6 +27,7 @@ inline constexpr HResult kRpcEChangedMode = static_cast<HResult>(0x80010106u);
 inline constexpr HResult kRpcETooLate = static_cast<HResult>(0x80010119u);
 inline constexpr HResult kWbemSFalse = 1;
 inline constexpr HResult kWbemENotFound = static_cast<HResult>(0x80041002u);
+inline constexpr HResult kWbemEAccessDenied = static_cast<HResult>(0x80041003u);
 inline constexpr HResult kWbemEInvalidQuery = static_cast<HResult>(0x80041017u);
 
 // HRESULT_FROM_WIN32: a positive system error code in the FACILITY_WIN32 form.
@@ -143,7 +144,13 @@ class WmiInterface {
   virtual HResult ConnectServer(WmiLocator* locator, ComText networkResource, ComText user,
                                 ComText password, ComText locale, std::int32_t securityFlags,
                                 ComText authority, void* context, WmiServices** services) = 0;
+  // The security of calls through one proxy: the services object or an
+  // enumerator it handed out (which does not inherit the services' blanket).
   virtual HResult CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
+                                    std::uint32_t authzService, char16_t* serverPrincipalName,
+                                    std::uint32_t authnLevel, std::uint32_t impLevel,
+                                    void* authInfo, std::uint32_t capabilities) = 0;
+  virtual HResult CoSetProxyBlanket(WmiEnumerator* proxy, std::uint32_t authnService,
                                     std::uint32_t authzService, char16_t* serverPrincipalName,
                                     std::uint32_t authnLevel, std::uint32_t impLevel,
                                     void* authInfo, std::uint32_t capabilities) = 0;

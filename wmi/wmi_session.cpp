@@ -4,6 +4,13 @@
 
 namespace hdsn {
 
+HResult InitializeProcessComSecurity(WmiInterface& wmi) {
+  return wmi.CoInitializeSecurity(
+      /*securityDescriptor=*/nullptr, kComChoosesAuthServices, /*authServices=*/nullptr,
+      /*reserved1=*/nullptr, kRpcCAuthnLevelDefault, kRpcCImpLevelImpersonate,
+      /*authList=*/nullptr, kEoacNone, /*reserved3=*/nullptr);
+}
+
 bool WmiSession::Fail(const char* call, HResult status) {
   failedCall_ = call;
   failedStatus_ = status;
@@ -16,12 +23,11 @@ bool WmiSession::Open() {
     return Fail("CoInitializeEx", initialized);
   apartment_.emplace(wmi_, !Failed(initialized));
 
-  // RPC_E_TOO_LATE: the process's security is set already, which serves.
-  const HResult security = wmi_.CoInitializeSecurity(
-      /*securityDescriptor=*/nullptr, kComChoosesAuthServices, /*authServices=*/nullptr,
-      /*reserved1=*/nullptr, kRpcCAuthnLevelDefault, kRpcCImpLevelImpersonate,
-      /*authList=*/nullptr, kEoacNone, /*reserved3=*/nullptr);
-  if (Failed(security) && security != kRpcETooLate) return Fail("CoInitializeSecurity", security);
+  if (security_ == ComSecurity::kSetForProcess) {
+    // RPC_E_TOO_LATE: the process's security is set already, which serves.
+    const HResult security = InitializeProcessComSecurity(wmi_);
+    if (Failed(security) && security != kRpcETooLate) return Fail("CoInitializeSecurity", security);
+  }
 
   WmiLocator* locator = nullptr;
   const HResult created = wmi_.CoCreateInstance(kClsidWbemLocator, /*outer=*/nullptr,
@@ -40,9 +46,7 @@ bool WmiSession::Open() {
   }
   heldServices_.emplace(wmi_, services);
 
-  const HResult blanket = wmi_.CoSetProxyBlanket(
-      services, kRpcCAuthnWinnt, kRpcCAuthzNone, /*serverPrincipalName=*/nullptr,
-      kRpcCAuthnLevelCall, kRpcCImpLevelImpersonate, /*authInfo=*/nullptr, kEoacNone);
+  const HResult blanket = SetWmiProxyBlanket(wmi_, services);
   if (Failed(blanket)) return Fail("CoSetProxyBlanket", blanket);
   services_ = services;
   return true;

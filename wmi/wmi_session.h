@@ -66,14 +66,38 @@ class PropertyValue {
   WmiInterface& wmi_;
 };
 
+// The process's COM security as both programs set it: default
+// authentication, impersonation, no capabilities. COM must be initialised on
+// the thread first. Only a program sets it: a process has one, set once.
+HResult InitializeProcessComSecurity(WmiInterface& wmi);
+
+// The security of the calls through one proxy: NTLM, per call, impersonation,
+// which WMI needs whatever the process's security says.
+template <typename Proxy>
+HResult SetWmiProxyBlanket(WmiInterface& wmi, Proxy* proxy) {
+  return wmi.CoSetProxyBlanket(proxy, kRpcCAuthnWinnt, kRpcCAuthzNone,
+                               /*serverPrincipalName=*/nullptr, kRpcCAuthnLevelCall,
+                               kRpcCImpLevelImpersonate, /*authInfo=*/nullptr, kEoacNone);
+}
+
+// Who sets the COM security of a session's calls: the session sets the
+// process's (what a program may do), or the host owns the process's and the
+// session sets a blanket on every proxy it uses (what a library must do).
+enum class ComSecurity { kSetForProcess, kPerProxy };
+
 // Runs the WQL query of BuildWqlQuery(prefix, value) and hands every object
 // it yields to visit, in the order WMI returns them, each released once
-// visit is done with it, the enumerator at the end. Returns ExecQuery's
-// status, E_POINTER when it gave no enumerator. Raises ComError when the
-// query text cannot be made.
+// visit is done with it, the enumerator at the end. With
+// ComSecurity::kPerProxy the enumerator gets the proxy blanket before its
+// first Next. Returns the status of ExecQuery, or of CoSetProxyBlanket when
+// that failed (failedCall, when given, names which), E_POINTER when ExecQuery
+// gave no enumerator. Raises ComError when the query text cannot be made.
 template <typename Visit>
 HResult ForEachQueryObject(WmiInterface& wmi, TextInterface& text, WmiServices* services,
-                           const char* prefix, const char* value, Visit visit) {
+                           const char* prefix, const char* value, Visit visit,
+                           ComSecurity security = ComSecurity::kSetForProcess,
+                           const char** failedCall = nullptr) {
+  if (failedCall) *failedCall = "ExecQuery";
   const ComString language = NarrowToComString(wmi, text, "WQL");
   const ComString query = BuildWqlQuery(wmi, text, prefix, value);
   WmiEnumerator* enumerator = nullptr;
@@ -82,6 +106,13 @@ HResult ForEachQueryObject(WmiInterface& wmi, TextInterface& text, WmiServices* 
   if (Failed(executed)) return executed;
   if (enumerator == nullptr) return kEPointer;
   const Held<WmiEnumerator> heldEnumerator(wmi, enumerator);
+  if (security == ComSecurity::kPerProxy) {
+    const HResult blanket = SetWmiProxyBlanket(wmi, enumerator);
+    if (Failed(blanket)) {
+      if (failedCall) *failedCall = "CoSetProxyBlanket";
+      return blanket;
+    }
+  }
   for (;;) {
     WmiClassObject* object = nullptr;
     std::uint32_t returned = 0;
@@ -96,12 +127,14 @@ HResult ForEachQueryObject(WmiInterface& wmi, TextInterface& text, WmiServices* 
 }
 
 // A connection to the local ROOT\CIMV2 namespace: CoInitializeEx (the
-// multithreaded apartment), CoInitializeSecurity, CoCreateInstance of the
-// locator, ConnectServer, CoSetProxyBlanket. Whatever Open obtained is
-// released when the session ends, also after a failed step.
+// multithreaded apartment; a thread in the other model is taken as it is),
+// CoInitializeSecurity (ComSecurity::kSetForProcess only), CoCreateInstance
+// of the locator, ConnectServer, CoSetProxyBlanket on the services. Whatever
+// Open obtained is released when the session ends, also after a failed step.
 class WmiSession {
  public:
-  explicit WmiSession(WmiInterface& wmi) : wmi_(wmi) {}
+  explicit WmiSession(WmiInterface& wmi, ComSecurity security = ComSecurity::kSetForProcess)
+      : wmi_(wmi), security_(security) {}
   WmiSession(const WmiSession&) = delete;
   WmiSession& operator=(const WmiSession&) = delete;
 
@@ -111,11 +144,13 @@ class WmiSession {
   WmiServices* services() const { return services_; }
   const char* failedCall() const { return failedCall_; }
   HResult failedStatus() const { return failedStatus_; }
+  ComSecurity security() const { return security_; }
 
  private:
   bool Fail(const char* call, HResult status);
 
   WmiInterface& wmi_;
+  ComSecurity security_;
   WmiServices* services_ = nullptr;
   const char* failedCall_ = nullptr;
   HResult failedStatus_ = kSOk;

@@ -20,6 +20,7 @@ static_assert(RPC_E_CHANGED_MODE == kRpcEChangedMode && RPC_E_TOO_LATE == kRpcET
 static_assert(static_cast<HRESULT>(WBEM_S_FALSE) == kWbemSFalse);
 static_assert(static_cast<HRESULT>(WBEM_E_NOT_FOUND) == kWbemENotFound);
 static_assert(static_cast<HRESULT>(WBEM_E_INVALID_QUERY) == kWbemEInvalidQuery);
+static_assert(static_cast<HRESULT>(WBEM_E_ACCESS_DENIED) == kWbemEAccessDenied);
 static_assert(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER) == HresultFromWin32(87));
 static_assert(HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) == HresultFromWin32(1113));
 
@@ -105,6 +106,15 @@ class Win32Wmi final : public WmiInterface {
   }
 
   HResult CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
+                            std::uint32_t authzService, char16_t* serverPrincipalName,
+                            std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
+                            std::uint32_t capabilities) override {
+    return ::CoSetProxyBlanket(
+        ToCom(proxy), authnService, authzService, reinterpret_cast<OLECHAR*>(serverPrincipalName),
+        authnLevel, impLevel, static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo), capabilities);
+  }
+
+  HResult CoSetProxyBlanket(WmiEnumerator* proxy, std::uint32_t authnService,
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override {

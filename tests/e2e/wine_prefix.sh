@@ -37,16 +37,32 @@ hdsn_wine_setup() {
 # outlives the test by a few seconds.
 hdsn_wine() { "$HDSN_WINE" "$@" 9>&-; }
 
-# The volume serial Wine reports for C: becomes the given hex text (none:
-# Wine's own). Wine reads drive_c/.windows-serial when its server starts, so
-# the prefix's server is stopped; the next program starts a new one.
+# The volume serial Wine reports for C: becomes the given hex text, and its
+# label the optional second argument (none: Wine's own). Wine reads
+# drive_c/.windows-serial and drive_c/.windows-label when its server starts,
+# so the prefix's server is stopped; the next program starts a new one.
 hdsn_wine_volume_serial() {
   if [[ -n $1 ]]; then
     printf '%s\n' "$1" >"$WINEPREFIX/drive_c/.windows-serial"
   else
     rm -f "$WINEPREFIX/drive_c/.windows-serial"
   fi
+  if [[ -n ${2:-} ]]; then
+    printf '%s\n' "$2" >"$WINEPREFIX/drive_c/.windows-label"
+  else
+    rm -f "$WINEPREFIX/drive_c/.windows-label"
+  fi
   wineserver -k 9>&- 2>/dev/null
   wineserver -w 9>&- 2>/dev/null
   return 0
+}
+
+# A Linux path as Windows programs under Wine name it (Wine's Z: is /).
+hdsn_wine_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Validates JSON files against the published schema of hdsn-disks' document.
+hdsn_validate_json() {
+  local here
+  here=$(dirname "${BASH_SOURCE[0]}")
+  /usr/bin/python3 "$here/../validate_json.py" "$here/../../schema/hdsn-disks.schema.json" "$@"
 }

@@ -9,13 +9,14 @@ exe=$1
 hdsn_wine_setup
 
 # One row per volume serial: a name, the hex text Wine is given for C: (none:
-# Wine's own serial), and the serial as the program prints it with %x (none:
-# the one Wine's command interpreter reports). Wine's own comes last, so the
-# prefix is left as Wine made it.
+# Wine's own serial), the serial as the program prints it with %x (none: the
+# one Wine's command interpreter reports), and C:'s label (none: Wine's own).
+# Wine's own comes last, so the prefix is left as Wine made it.
 rows=(
-  "letters|1234abcd|1234abcd"
-  "leading-zeros|0000000d|d"
-  "wine-default||"
+  "letters|1234abcd|1234abcd|"
+  "leading-zeros|0000000d|d|"
+  "label-of-32-characters|2468ace0|2468ace0|HDSN_SYSTEM_VOLUME_LABEL_32CHARS"
+  "wine-default|||"
 )
 
 actual=$(mktemp) expected=$(mktemp)
@@ -36,8 +37,8 @@ expected_report() {
 
 fail=0
 for row in "${rows[@]}"; do
-  IFS='|' read -r name given printed <<<"$row"
-  hdsn_wine_volume_serial "$given"
+  IFS='|' read -r name given printed label <<<"$row"
+  hdsn_wine_volume_serial "$given" "$label"
   if [[ -z $printed ]]; then
     # "Volume Serial Number is 4300-0000", printed by the program as 43000000.
     vol=$(hdsn_wine cmd /c vol c: 2>/dev/null | tr -d '\r' |

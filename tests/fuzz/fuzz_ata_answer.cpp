@@ -1,5 +1,6 @@
 // IOCTL_ATA_PASS_THROUGH's answer of any bytes (DataBufferOffset of any
-// value, any status), and SMART_RCV_DRIVE_DATA's, any byte count returned.
+// value, any status), SMART_RCV_DRIVE_DATA's and the SCSI pass-through's
+// answer to ATA PASS-THROUGH (16), any byte count returned.
 #include "fuzz_answer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -10,5 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const hdsn::AnswerRead smart =
       hdsn::ReadSmartIdentify(answer.data(), answer.size(), answer.bytesReturned());
   CheckTexts(smart.error, smart.texts, 20, 40, 8);
+  const hdsn::AnswerRead sat =
+      hdsn::ReadSatIdentify(answer.data(), answer.size(), answer.bytesReturned());
+  CheckTexts(sat.error, sat.texts, 20, 40, 8);
   return 0;
 }

@@ -141,20 +141,35 @@ DriverAnswer AnswerScsiPassThrough(const SimPhysicalDrive& drive, const Bytes& i
   // INQUIRY, EVPD, page 0x80: GOOD and the page, as far as the allocation
   // length (bytes 3-4) and the transfer length allow; any other: CHECK
   // CONDITION and no data.
+  // ATA PASS-THROUGH (16) with IDENTIFY DEVICE, PIO data-in, one block in
+  // the count field: GOOD and the block, as far as the transfer length allows.
   const std::uint8_t* cdb = input.data() + Header::Cdb.offset;
   std::uint8_t* transfer = reply->data() + Header::DataTransferLength.offset;
   std::size_t count = 0;
-  if (drive.vpdPage && cdb[0] == kScsiopInquiry && cdb[1] == 1 && cdb[2] == kVpdSerialNumberPage)
-    count = std::min({drive.vpdPage->size(), std::size_t{cdb[3]} << 8 | cdb[4],
-                      std::size_t{LoadLe32(transfer)}});
-  else
+  const Bytes* data = nullptr;
+  using Sat = AtaPassThroughCdb16;
+  Bytes identify(drive.identify.begin(), drive.identify.end());
+  if (drive.vpdPage && cdb[0] == kScsiopInquiry && cdb[1] == 1 && cdb[2] == kVpdSerialNumberPage) {
+    data = &*drive.vpdPage;
+    count = std::min(
+        {data->size(), std::size_t{cdb[3]} << 8 | cdb[4], std::size_t{LoadLe32(transfer)}});
+  } else if (drive.sat && drive.kind == DriveKind::kAta &&
+             cdb[Sat::OperationCode.offset] == kScsiopAtaPassThrough16 &&
+             cdb[Sat::Protocol.offset] == kSatProtocolPioDataIn << kSatProtocolShift &&
+             cdb[Sat::Transfer.offset] ==
+                 (kSatTransferFromDevice | kSatLengthInBlocks | kSatLengthInCount) &&
+             cdb[Sat::Count.offset] == 0 && cdb[Sat::Count.offset + 1] == 1 &&
+             cdb[Sat::Command.offset] == kIdCmd) {
+    data = &identify;
+    count = std::min<std::size_t>(data->size(), LoadLe32(transfer));
+  } else {
     (*reply)[Header::ScsiStatus.offset] = 2;
+  }
   StoreLe32(transfer, static_cast<std::uint32_t>(count));
   if (count == 0)
     reply->resize(Header::kSize);
   else
-    reply->insert(reply->end(), drive.vpdPage->begin(),
-                  drive.vpdPage->begin() + static_cast<std::ptrdiff_t>(count));
+    reply->insert(reply->end(), data->begin(), data->begin() + static_cast<std::ptrdiff_t>(count));
   return {*reply, 0};
 }
 
@@ -332,6 +347,14 @@ SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& mod
           .vpdPage = MakeVpdSerialPage(serial)};
 }
 
+SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
+                               const std::string& model) {
+  SimPhysicalDrive drive = MakeUsbBridge(bridgeSerial, model);
+  drive.identify = MakeIdentifyBlock(driveSerial, model);
+  drive.sat = true;
+  return drive;
+}
+
 const std::map<std::uint32_t, DriveRequestHandler>& PhysicalDriveHandlers() {
   static const std::map<std::uint32_t, DriveRequestHandler> handlers = {
       {kSmartGetVersion, AnswerSmartVersion},
@@ -371,6 +394,8 @@ DeviceHandle SimDevices::CreateFileA(const char* fileName, std::uint32_t desired
     exists = scsiPorts.count(port) != 0;
   else if (IsVxdPath(path))
     exists = vxdAnswer.has_value();
+  else
+    exists = path == kSystemVolumePath;
 
   int& refusals = refuseFirstOpens[path];
   const bool refused = refusals > 0;
@@ -452,6 +477,7 @@ DriverAnswer SimDevices::Answer(const OpenDevice& device, std::uint32_t code, co
     return {*vxdAnswer, vxdResult != 0 ? 0 : kErrorGenFailure};
   }
   if (!HasAccessFor(code, device.access)) return Refuse(kErrorAccessDenied);
+  if (device.path == kSystemVolumePath) return AnswerVolume(code, outSize);
   if (const int drive = PathIndex(device.path, "PhysicalDrive", ""); drive >= 0) {
     const auto& handlers = PhysicalDriveHandlers();
     auto handler = handlers.find(code);
@@ -460,6 +486,35 @@ DriverAnswer SimDevices::Answer(const OpenDevice& device, std::uint32_t code, co
   }
   if (code != kIoctlScsiMiniport) return Refuse(kErrorInvalidFunction);
   return AnswerMiniport(scsiPorts.at(PathIndex(device.path, "Scsi", ":")), input, outSize);
+}
+
+DriverAnswer SimDevices::AnswerVolume(std::uint32_t code, std::uint32_t outSize) const {
+  Bytes answer;
+  if (code == kIoctlVolumeGetVolumeDiskExtents && volumeExtents) {
+    // The count, then each extent; as long as the structure with its one
+    // declared extent at least.
+    answer.assign(
+        std::max(VOLUME_DISK_EXTENTS::kSize,
+                 VOLUME_DISK_EXTENTS::Extents.offset + volumeExtents->size() * DISK_EXTENT::kSize),
+        0);
+    StoreLe32(answer.data(), static_cast<std::uint32_t>(volumeExtents->size()));
+    for (std::size_t at = 0; at < volumeExtents->size(); ++at)
+      StoreLe32(answer.data() + VOLUME_DISK_EXTENTS::Extents.offset + at * DISK_EXTENT::kSize,
+                (*volumeExtents)[at]);
+    if (outSize < VOLUME_DISK_EXTENTS::kSize) return Refuse(kErrorInsufficientBuffer);
+    // What fits is written, and the request fails.
+    if (answer.size() > outSize) return {answer, kErrorMoreData};
+  } else if (code == kIoctlStorageGetDeviceNumber && volumeDeviceNumber) {
+    answer.assign(STORAGE_DEVICE_NUMBER::kSize, 0);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::DeviceType.offset, volumeDeviceNumber->type);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::DeviceNumber.offset,
+              volumeDeviceNumber->number);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::PartitionNumber.offset, 1);
+    if (outSize < answer.size()) return Refuse(kErrorInsufficientBuffer);
+  } else {
+    return Refuse(kErrorInvalidFunction);
+  }
+  return {answer, 0};
 }
 
 int SimDevices::CloseHandle(DeviceHandle object) {

@@ -71,6 +71,10 @@ struct SimPhysicalDrive {
   // The unit serial number page as the device sends it; none: INQUIRY of it
   // ends in CHECK CONDITION.
   std::optional<Bytes> vpdPage = std::nullopt;
+  // Whether the bridge or port carries ATA PASS-THROUGH (16) to the drive:
+  // IDENTIFY DEVICE answers with `identify`; otherwise, or for an ATAPI
+  // device, the command ends in CHECK CONDITION.
+  bool sat = false;
 };
 
 // What a driver does with one request: the bytes it writes to the output
@@ -105,6 +109,10 @@ SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::s
                                const std::string& model);
 SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model);
 SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model);
+// A USB bridge that answers the unit serial number page with its own serial
+// and carries ATA PASS-THROUGH (16) to a drive of another serial.
+SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
+                               const std::string& model);
 
 struct SimScsiPort {
   // Drives at targets 0 and 1; an empty target answers with a blank block.
@@ -132,7 +140,9 @@ struct RequestRecord {
 };
 
 // Every control code the machine's drivers answer.
-inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kSmartGetVersion,
+inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kIoctlVolumeGetVolumeDiskExtents,
+                                                        layout::kIoctlStorageGetDeviceNumber,
+                                                        layout::kSmartGetVersion,
                                                         layout::kSmartRcvDriveData,
                                                         layout::kIoctlScsiMiniport,
                                                         layout::kIoctlStorageQueryProperty,
@@ -141,6 +151,8 @@ inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kSmartGetVersion
 
 // The path of the legacy IDE VxD, and the signature miniport requests carry.
 inline constexpr char kLegacyVxdPath[] = "\\\\.\\IDE21201.VXD";
+// The system volume's device, which opens for anyone as it does on Windows.
+inline constexpr char kSystemVolumePath[] = "\\\\.\\C:";
 inline constexpr char kMiniportSignature[] = "SCSIDISK";
 
 class SimDevices final : public DeviceIoInterface {
@@ -155,6 +167,15 @@ class SimDevices final : public DeviceIoInterface {
   // What the legacy VxD writes (up to 4108 bytes, whatever size it is
   // told); none: the VxD cannot be opened.
   std::optional<Bytes> vxdAnswer;
+  // What the system volume's device answers: the disk numbers of its
+  // extents (Wine answers with none), and its device type and number; none:
+  // that request fails with ERROR_INVALID_FUNCTION.
+  std::optional<std::vector<std::uint32_t>> volumeExtents;
+  struct DeviceNumber {
+    std::uint32_t type = layout::kFileDeviceDisk;
+    std::uint32_t number = 0;
+  };
+  std::optional<DeviceNumber> volumeDeviceNumber;
   // Whether the VxD's request reports success (it writes all the same).
   int vxdResult = 1;
   // The first n opens of a path fail, as the legacy VxD's do while it starts.
@@ -204,6 +225,7 @@ class SimDevices final : public DeviceIoInterface {
   int Fail(std::uint32_t error);
   DriverAnswer Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
                       std::uint32_t outSize);
+  DriverAnswer AnswerVolume(std::uint32_t code, std::uint32_t outSize) const;
 
   FaultPlan& faults_;
   std::map<DeviceHandle, OpenDevice> openHandles_;

@@ -24,10 +24,26 @@ int SimSystem::GetVolumeInformationA(const char* rootPathName, char* volumeNameB
                                      std::uint32_t fileSystemNameSize) {
   volumeQueries.emplace_back(rootPathName);
   auto volume = volumeSerials.find(rootPathName);
-  if (faults_.Check("GetVolumeInformationA", 0) || volume == volumeSerials.end()) return 0;
-  // Fill the outputs the way Windows does, to their stated sizes.
-  std::snprintf(volumeNameBuffer, volumeNameSize, "%s", "SYSTEM");
-  std::snprintf(fileSystemNameBuffer, fileSystemNameSize, "%s", "NTFS");
+  if (const auto error = faults_.Check("GetVolumeInformationA", kErrorInvalidParameter)) {
+    lastError = static_cast<std::uint32_t>(*error);
+    return 0;
+  }
+  if (volume == volumeSerials.end()) {
+    lastError = kErrorFileNotFound;
+    return 0;
+  }
+  // A text that does not fit fails the call and nothing is written.
+  const auto fits = [](const char* buffer, std::uint32_t size, const std::string& text) {
+    return buffer == nullptr || text.size() < size;
+  };
+  if (!fits(volumeNameBuffer, volumeNameSize, volumeLabel) ||
+      !fits(fileSystemNameBuffer, fileSystemNameSize, fileSystemName)) {
+    lastError = kErrorBadLength;
+    return 0;
+  }
+  if (volumeNameBuffer) std::memcpy(volumeNameBuffer, volumeLabel.c_str(), volumeLabel.size() + 1);
+  if (fileSystemNameBuffer)
+    std::memcpy(fileSystemNameBuffer, fileSystemName.c_str(), fileSystemName.size() + 1);
   if (volumeSerialNumber) *volumeSerialNumber = volume->second;
   if (maximumComponentLength) *maximumComponentLength = 255;
   if (fileSystemFlags) *fileSystemFlags = 0;

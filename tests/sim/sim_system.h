@@ -24,9 +24,15 @@ class SimSystem final : public SystemInterface {
   std::string windowsDirectory = "C:\\WINDOWS";
   // Volume serial numbers by root path; a root not listed fails.
   std::map<std::string, std::uint32_t> volumeSerials = {{"C:\\", kSystemVolumeSerial}};
+  // Every volume's label and file system name. Both must fit their buffers,
+  // terminator included, or the call fails with ERROR_BAD_LENGTH: the label
+  // is longer than a 12-byte buffer holds, as labels often are.
+  std::string volumeLabel = "Windows System Disk";
+  std::string fileSystemName = "NTFS";
   std::uint32_t platformId = kVerPlatformWin32Nt;
 
   std::vector<std::string> volumeQueries;  // root paths asked for
+  std::uint32_t lastError = 0;             // of the last volume query that failed
   int getVersionCalls = 0;
   std::uint32_t lastVersionInfoSize = 0;  // dwOSVersionInfoSize as passed
 

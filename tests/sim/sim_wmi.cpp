@@ -117,6 +117,7 @@ class QueryParser {
 struct SimWmi::Node {
   int kind;
   bool released = false;
+  bool blanket = false;                      // a proxy blanket with impersonation was set
   std::vector<const SimWmiObject*> results;  // an enumerator's objects
   std::size_t next = 0;
   const SimWmiObject* object = nullptr;  // a class object's data
@@ -323,13 +324,18 @@ HResult SimWmi::CoInitializeSecurity(void* securityDescriptor, std::int32_t auth
                                      void* authServices, void* reserved1, std::uint32_t authnLevel,
                                      std::uint32_t impLevel, void* authList,
                                      std::uint32_t capabilities, void* reserved3) {
-  return Enter("CoInitializeSecurity(" + ShowPointer(securityDescriptor) + ", " +
-                   std::to_string(authServiceCount) + ", " + ShowPointer(authServices) + ", " +
-                   ShowPointer(reserved1) + ", " + std::to_string(authnLevel) + ", " +
-                   std::to_string(impLevel) + ", " + ShowPointer(authList) + ", " +
-                   Hex(capabilities) + ", " + ShowPointer(reserved3) + ")",
-               "CoInitializeSecurity")
-      .value_or(kSOk);
+  if (securityIsTheHosts) errors.push_back("CoInitializeSecurity called; it is the host's");
+  const HResult status =
+      Enter("CoInitializeSecurity(" + ShowPointer(securityDescriptor) + ", " +
+                std::to_string(authServiceCount) + ", " + ShowPointer(authServices) + ", " +
+                ShowPointer(reserved1) + ", " + std::to_string(authnLevel) + ", " +
+                std::to_string(impLevel) + ", " + ShowPointer(authList) + ", " + Hex(capabilities) +
+                ", " + ShowPointer(reserved3) + ")",
+            "CoInitializeSecurity")
+          .value_or(kSOk);
+  if ((!Failed(status) && impLevel >= kRpcCImpLevelImpersonate) || status == kRpcETooLate)
+    processSecurity = true;
+  return status;
 }
 
 HResult SimWmi::CoCreateInstance(const Guid& clsid, void* outer, std::uint32_t clsContext,
@@ -357,19 +363,39 @@ HResult SimWmi::ConnectServer(WmiLocator* locator, ComText networkResource, ComT
   return status;
 }
 
-HResult SimWmi::CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
-                                  std::uint32_t authzService, char16_t* serverPrincipalName,
-                                  std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
-                                  std::uint32_t capabilities) {
+// The log shows the services' blanket as CoSetProxyBlanket(...), an
+// enumerator's as CoSetProxyBlanket[enumerator](...).
+HResult SimWmi::SetBlanket(const void* proxy, int kind, const std::string& shownKind,
+                           std::uint32_t authnService, std::uint32_t authzService,
+                           char16_t* serverPrincipalName, std::uint32_t authnLevel,
+                           std::uint32_t impLevel, void* authInfo, std::uint32_t capabilities) {
   const HResult status =
-      Enter("CoSetProxyBlanket(" + std::to_string(authnService) + ", " +
+      Enter("CoSetProxyBlanket" + shownKind + "(" + std::to_string(authnService) + ", " +
                 std::to_string(authzService) + ", " + ShowPointer(serverPrincipalName) + ", " +
                 std::to_string(authnLevel) + ", " + std::to_string(impLevel) + ", " +
                 ShowPointer(authInfo) + ", " + Hex(capabilities) + ")",
             "CoSetProxyBlanket")
           .value_or(kSOk);
-  if (Lookup(proxy, kServices, "CoSetProxyBlanket") == nullptr) return kEInvalidArg;
+  Node* node = Lookup(proxy, kind, "CoSetProxyBlanket");
+  if (node == nullptr) return kEInvalidArg;
+  if (!Failed(status) && impLevel >= kRpcCImpLevelImpersonate) node->blanket = true;
   return status;
+}
+
+HResult SimWmi::CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
+                                  std::uint32_t authzService, char16_t* serverPrincipalName,
+                                  std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
+                                  std::uint32_t capabilities) {
+  return SetBlanket(proxy, kServices, "", authnService, authzService, serverPrincipalName,
+                    authnLevel, impLevel, authInfo, capabilities);
+}
+
+HResult SimWmi::CoSetProxyBlanket(WmiEnumerator* proxy, std::uint32_t authnService,
+                                  std::uint32_t authzService, char16_t* serverPrincipalName,
+                                  std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
+                                  std::uint32_t capabilities) {
+  return SetBlanket(proxy, kEnumerator, "[enumerator]", authnService, authzService,
+                    serverPrincipalName, authnLevel, impLevel, authInfo, capabilities);
 }
 
 HResult SimWmi::ExecQuery(WmiServices* services, ComText queryLanguage, ComText query,
@@ -380,8 +406,10 @@ HResult SimWmi::ExecQuery(WmiServices* services, ComText queryLanguage, ComText 
                            ")";
   if (query != nullptr) queries.push_back(WideToLatin1(query));
   const std::optional<HResult> failure = Enter(call, "ExecQuery");
-  if (Lookup(services, kServices, "ExecQuery") == nullptr) return kEInvalidArg;
+  const Node* servicesNode = Lookup(services, kServices, "ExecQuery");
+  if (servicesNode == nullptr) return kEInvalidArg;
   if (failure && Failed(*failure)) return *failure;
+  if (!processSecurity && !servicesNode->blanket) return kWbemEAccessDenied;
   if (queryLanguage == nullptr || query == nullptr || !EqualsNoCase(queryLanguage, u"WQL"))
     return kWbemEInvalidQuery;
   const std::u16string text = query;
@@ -410,6 +438,7 @@ HResult SimWmi::Next(WmiEnumerator* enumerator, std::int32_t timeout, std::uint3
   Node* node = Lookup(enumerator, kEnumerator, "Next");
   if (node == nullptr) return kEInvalidArg;
   if (failure && Failed(*failure)) return *failure;
+  if (!processSecurity && !node->blanket) return kWbemEAccessDenied;
   if (count == 0 || node->next >= node->results.size()) return kWbemSFalse;
   Node* object = NewNode(kClassObject);
   object->object = node->results[node->next++];

@@ -77,6 +77,14 @@ class SimWmi final : public WmiInterface {
   std::vector<std::string> queries;  // every ExecQuery text
   std::vector<std::string> errors;   // misuse: a double release, a foreign string...
   int comInitializations = 0;        // accepted CoInitializeEx less CoUninitialize
+  // Set by a CoInitializeSecurity with impersonation (RPC_E_TOO_LATE: set
+  // before). Without it, as on Windows where COM then sets identification
+  // only, ExecQuery and Next fail with WBEM_E_ACCESS_DENIED on a proxy that
+  // has no blanket of its own; a test may set it to stand for a host's.
+  bool processSecurity = false;
+  // A test of a library call sets this: CoInitializeSecurity is its host's
+  // and a call of it is misuse.
+  bool securityIsTheHosts = false;
 
   int LiveObjects() const;  // obtained and not yet released
   int LiveStrings() const;  // allocated and not yet freed
@@ -92,6 +100,10 @@ class SimWmi final : public WmiInterface {
                         ComText password, ComText locale, std::int32_t securityFlags,
                         ComText authority, void* context, WmiServices** services) override;
   HResult CoSetProxyBlanket(WmiServices* proxy, std::uint32_t authnService,
+                            std::uint32_t authzService, char16_t* serverPrincipalName,
+                            std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
+                            std::uint32_t capabilities) override;
+  HResult CoSetProxyBlanket(WmiEnumerator* proxy, std::uint32_t authnService,
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override;
@@ -121,6 +133,10 @@ class SimWmi final : public WmiInterface {
   std::uint32_t ReleaseNode(const void* handle, int kind, const char* operation);
   String* LiveString(const char16_t* text);
   std::string Show(const char16_t* comText);
+  HResult SetBlanket(const void* proxy, int kind, const std::string& shownKind,
+                     std::uint32_t authnService, std::uint32_t authzService,
+                     char16_t* serverPrincipalName, std::uint32_t authnLevel,
+                     std::uint32_t impLevel, void* authInfo, std::uint32_t capabilities);
 
   FaultPlan& faults_;
   std::vector<std::unique_ptr<Node>> nodes_;

@@ -1,0 +1,14 @@
+// The export of hdsn_disks.dll: the library call on the real Windows services.
+#include "inventory/disks_json_call.h"
+#include "inventory/hdsn_disks.h"
+#include "platform/platform.h"
+
+extern "C" int HDSN_DISKS_CALL hdsn_disks_json(char* buffer, size_t size, size_t* needed) {
+  try {
+    return hdsn::WriteDisksJson(hdsn::GetWin32Platform(), buffer, size, needed);
+  } catch (...) {
+    // The Win32 services are made on first use; nothing may unwind into C.
+    if (needed) *needed = 0;
+    return hdsn::kDisksJsonFailed;
+  }
+}
