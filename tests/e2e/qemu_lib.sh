@@ -11,38 +11,39 @@ QEMU_MODULES=(ata_piix ahci sd_mod sg nvme virtio_pci virtio_scsi virtio_blk xhc
 # the guest: no QEMU, no busybox-static, no kernel package to download.
 qemu_can_run() {
   local tool
-  for tool in qemu-system-x86_64 cpio depmod modprobe; do
+  for tool in qemu-system-x86_64 cpio depmod modprobe readelf; do
     command -v "$tool" >/dev/null || {
-      echo "SKIP: $tool is missing (packages qemu-system-x86, cpio, kmod)" >&2
+      echo "skipped: $tool is missing (packages qemu-system-x86, cpio, kmod)"
       return 77
     }
   done
-  [[ -x /bin/busybox ]] && file -L /bin/busybox 2>/dev/null | grep -q 'statically linked' || {
-    echo "SKIP: /bin/busybox is missing or not static (package busybox-static)" >&2
+  [[ -x /bin/busybox ]] && ! readelf -l /bin/busybox 2>/dev/null | grep -q 'program interpreter' || {
+    echo "skipped: /bin/busybox is missing or not static (package busybox-static)"
     return 77
   }
 }
 
 # Unpacks Debian's kernel into $1 (a cache kept between runs) and sets
 # QEMU_KVER, QEMU_KROOT (the unpacked package) and QEMU_VMLINUZ. The package
-# is downloaded only when the cache has no kernel yet. Returns 77 when it
-# cannot be downloaded.
+# is downloaded only when the cache has no kernel with the modules of
+# QEMU_MODULES yet; the other modules are deleted (400 MB of them). Returns
+# 77 when it cannot be downloaded.
 qemu_fetch_kernel() {
-  local cache=$1 deb meta
-  mkdir -p "$cache"
+  local cache deb meta keep
+  cache=$(mkdir -p "$1" && cd "$1" && pwd)
   QEMU_KROOT=$cache/kernel
-  if [[ ! -f $QEMU_KROOT/.unpacked ]]; then
+  if [[ $(cat "$QEMU_KROOT/.modules" 2>/dev/null) != "${QEMU_MODULES[*]}" ]]; then
     # The metapackage names the kernel it stands for; the kernel itself is a
     # plain package of about 70 MB, unpacked without installing it.
     meta=$(apt-cache depends linux-image-amd64 2>/dev/null |
       sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n 1)
     if [[ -z $meta ]]; then
-      echo "SKIP: apt-cache knows no linux-image-amd64 (run apt-get update)" >&2
+      echo "skipped: apt-cache knows no linux-image-amd64 (run apt-get update)"
       return 77
     fi
     rm -f "$cache"/linux-image-*.deb
     if ! (cd "$cache" && apt-get download -q "$meta" >/dev/null 2>"$cache/download.log"); then
-      echo "SKIP: cannot download $meta: $(tail -n 1 "$cache/download.log")" >&2
+      echo "skipped: cannot download $meta: $(grep -v unsandboxed "$cache/download.log" | tail -n 1)"
       return 77
     fi
     deb=$(ls "$cache"/linux-image-*.deb | head -n 1)
@@ -53,7 +54,11 @@ qemu_fetch_kernel() {
     QEMU_KVER=$(ls "$QEMU_KROOT/lib/modules" | head -n 1)
     # The package ships no modules.dep: the dependency order comes from depmod.
     depmod -b "$QEMU_KROOT" "$QEMU_KVER"
-    touch "$QEMU_KROOT/.unpacked"
+    keep=$(modprobe -a -d "$QEMU_KROOT" -S "$QEMU_KVER" --show-depends "${QEMU_MODULES[@]}" |
+      awk '{ print $2 }' | sort -u)
+    find "$QEMU_KROOT/lib/modules" -name '*.ko*' | grep -vxF -e "$keep" | xargs -r rm -f
+    rm -rf "$QEMU_KROOT/usr"
+    echo "${QEMU_MODULES[*]}" >"$QEMU_KROOT/.modules"
   fi
   QEMU_KVER=$(ls "$QEMU_KROOT/lib/modules" | head -n 1)
   QEMU_VMLINUZ=$QEMU_KROOT/boot/vmlinuz-$QEMU_KVER
