@@ -87,7 +87,7 @@ qemu_stage_base() {
 }
 
 # The init script's first lines: file systems, modules, then a wait until
-# $1 block devices are there (or 20 seconds passed). Output to the second
+# $1 block devices are there (or 40 seconds passed). Output to the second
 # serial port, raw, so that the host reads it byte for byte.
 qemu_init_head() {
   cat <<EOF
@@ -101,7 +101,7 @@ chmod 1777 /tmp
 for m in \$(cat /mods/order); do insmod /mods/\$m; done
 want=$1
 i=0
-while [ \$i -lt 200 ]; do
+while [ \$i -lt 400 ]; do
   n=\$(ls -d /sys/block/sd* /sys/block/nvme* /sys/block/vd* 2>/dev/null | wc -l)
   [ \$n -ge \$want ] && break
   sleep 0.1
