@@ -1,5 +1,6 @@
 #include "inventory/disk_inventory.h"
 
+#include <cstdio>
 #include <iterator>
 #include <set>
 #include <string>
@@ -14,11 +15,14 @@ namespace {
 
 // \\.\PhysicalDrive0 to 63: Windows numbers disks from 0 and may leave gaps.
 constexpr int kPhysicalDrives = 64;
+constexpr char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
 
-// The sources in the order their texts are preferred: the drive's own
-// identify data first, WMI last.
-constexpr const char* kPreference[] = {kSourceAtaIdentify, kSourceNvmeIdentify, kSourceScsiVpd80,
-                                       kSourceStorageDescriptor, kSourceWmi};
+// The sources of both systems in the order their texts are preferred: the
+// drive's own identify data first, then what the system keeps of it, WMI and
+// udev last.
+constexpr const char* kPreference[] = {
+    kSourceAtaIdentify, kSourceNvmeIdentify, kSourceScsiVpd80, kSourceStorageDescriptor,
+    kSourceSysfs,       kSourceWmi,          kSourceUdev};
 
 const DiskSource* FindSource(const DiskEntry& disk, const char* name) {
   for (const DiskSource& source : disk.sources) {
@@ -86,6 +90,7 @@ DiskInventory ListDisks(const Platform& platform) {
     if (!device.present && wmi.drives.count(index) == 0) continue;
     DiskEntry& disk = inventory.disks.emplace_back();
     disk.index = index;
+    disk.device = kPhysicalDrivePrefix + std::to_string(index);
     disk.busType = device.busType;
     disk.removable = device.removable;
     disk.sources = {std::move(device.descriptor), std::move(device.nvme), std::move(device.ata),
@@ -96,9 +101,15 @@ DiskInventory ListDisks(const Platform& platform) {
   char root[kSystemRootSize];
   std::uint32_t serial = 0;
   const bool volumeRead = ReadSystemVolume(platform.system, root, serial);
-  inventory.systemVolume.root = root;
   // An empty root would have asked for the current directory's volume.
-  if (volumeRead && !inventory.systemVolume.root.empty()) inventory.systemVolume.serial = serial;
+  if (root[0] != '\0') {
+    inventory.systemVolume.root = root;
+    if (volumeRead) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(serial));
+      inventory.systemVolume.serial = text;
+    }
+  }
   return inventory;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <vector>
 
 namespace hdsn {
@@ -25,10 +24,18 @@ std::string ShownOrMissing(const std::optional<std::string>& text) {
   return text ? Shown(*text) : kMissing;
 }
 
+// The disk's number, or its device where the system does not number disks.
+std::string DiskName(const DiskEntry& disk) {
+  return disk.index ? std::to_string(*disk.index) : Shown(disk.device);
+}
+
 Row DiskRow(const DiskEntry& disk) {
-  return {std::to_string(disk.index),    disk.busType ? BusTypeName(*disk.busType) : kMissing,
-          ShownOrMissing(disk.serial),   ShownOrMissing(disk.model),
-          ShownOrMissing(disk.firmware), disk.serial ? disk.serialSource : kMissing};
+  return {DiskName(disk),
+          disk.busType ? BusTypeName(*disk.busType) : kMissing,
+          ShownOrMissing(disk.serial),
+          ShownOrMissing(disk.model),
+          ShownOrMissing(disk.firmware),
+          disk.serial ? disk.serialSource : kMissing};
 }
 
 void AppendRow(std::string& out, const Row& row, const std::array<std::size_t, kColumns>& widths) {
@@ -42,7 +49,7 @@ void AppendRow(std::string& out, const Row& row, const std::array<std::size_t, k
 }
 
 void AppendDisagreement(std::string& out, const DiskEntry& disk) {
-  out += "Disk " + std::to_string(disk.index) + " sources disagree:";
+  out += "Disk " + DiskName(disk) + " sources disagree:";
   bool first = true;
   for (const DiskSource& source : disk.sources) {
     if (!source.ok || !source.serial) continue;
@@ -75,11 +82,8 @@ std::string FormatDiskTable(const DiskInventory& inventory) {
   }
 
   const SystemVolume& volume = inventory.systemVolume;
-  char serial[16] = "-";
-  if (volume.serial)
-    std::snprintf(serial, sizeof serial, "%x", static_cast<unsigned>(*volume.serial));
-  out += "System volume " + (volume.root.empty() ? std::string(kMissing) : Shown(volume.root)) +
-         " serial " + serial + "\n";
+  out += "System volume " + ShownOrMissing(volume.root) + " serial " +
+         ShownOrMissing(volume.serial) + "\n";
   return out;
 }
 

@@ -1,13 +1,9 @@
 #include "inventory/disks_program.h"
 
-#include <cstring>
-#include <string>
-
 #include "app/system_interface.h"
 #include "devices/byte_order.h"
 #include "inventory/disk_inventory.h"
-#include "inventory/disk_table.h"
-#include "inventory/json_writer.h"
+#include "inventory/disks_runner.h"
 #include "platform/platform.h"
 
 namespace hdsn {
@@ -38,37 +34,16 @@ bool IsNtFamily(SystemInterface& system) {
 
 int RunDisksProgram(const Platform& platform, int argc, const char* const* argv) {
   ConsoleInterface& console = platform.console;
-  bool json = false;
-  bool help = false;
-  for (int at = 1; at < argc; ++at) {
-    const char* argument = argv[at] != nullptr ? argv[at] : "";
-    if (std::strcmp(argument, "--json") == 0) {
-      json = true;
-    } else if (std::strcmp(argument, "--help") == 0) {
-      help = true;
-    } else {
-      console.ErrorPrintf("hdsn-disks: unknown option '%s'\n%s", argument, kUsage);
-      return kDisksExitUsage;
-    }
-  }
-  if (help) {
-    console.Printf("%s", kUsage);
-    console.Flush();
-    return kDisksExitFound;
-  }
+  DisksOptions options;
+  if (const std::optional<int> status = ParseDisksArguments(console, argc, argv, kUsage, options))
+    return *status;
   if (!IsNtFamily(platform.system)) {
     console.ErrorPrintf("hdsn-disks: needs Windows NT\n");
     return kDisksExitNone;
   }
 
   const DiskInventory inventory = ListDisks(platform);
-  const std::string text = json ? FormatInventoryJson(inventory) : FormatDiskTable(inventory);
-  console.Printf("%s", text.c_str());
-  console.Flush();
-  for (const DiskEntry& disk : inventory.disks) {
-    if (disk.serial) return kDisksExitFound;
-  }
-  return kDisksExitNone;
+  return PrintDisks(console, inventory, options);
 }
 
 }  // namespace hdsn

@@ -7,11 +7,14 @@
 namespace hdsn {
 
 struct Platform;
+struct LinuxPlatform;
 
 inline constexpr int kDisksExitFound = 0;
 inline constexpr int kDisksExitNone = 1;
 inline constexpr int kDisksExitUsage = 2;
 
 int RunDisksProgram(const Platform& platform, int argc, const char* const* argv);
+// The same program on Linux, which needs no check of the system.
+int RunDisksProgram(const LinuxPlatform& platform, int argc, const char* const* argv);
 
 }  // namespace hdsn

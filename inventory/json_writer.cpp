@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace hdsn {
 namespace {
@@ -62,13 +63,17 @@ void AppendText(std::string& out, const char* name, const std::optional<std::str
 
 bool FromWmi(const std::string& source) { return source == kSourceWmi; }
 
-void AppendSource(std::string& out, const DiskSource& source) {
+void AppendSource(std::string& out, const DiskSource& source, bool withVia) {
   out += '{';
   AppendField(out, "name");
   AppendJsonBytes(out, source.name);
   out += ", ";
   AppendField(out, "ok");
   out += source.ok ? "true" : "false";
+  if (withVia) {
+    out += ", ";
+    AppendText(out, "via", source.via, /*utf8=*/false);
+  }
   const bool utf8 = FromWmi(source.name);
   if (source.ok) {
     out += ", ";
@@ -85,10 +90,18 @@ void AppendSource(std::string& out, const DiskSource& source) {
   out += '}';
 }
 
-void AppendDisk(std::string& out, const DiskEntry& disk) {
+void AppendBool(std::string& out, const char* name, const std::optional<bool>& value) {
+  AppendField(out, name);
+  out += !value ? "null" : *value ? "true" : "false";
+}
+
+void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   out += "  {";
   AppendField(out, "index");
-  out += std::to_string(disk.index);
+  out += disk.index ? std::to_string(*disk.index) : "null";
+  out += ", ";
+  AppendField(out, "device");
+  AppendJsonBytes(out, disk.device);
   out += ", ";
   AppendField(out, "bus");
   if (disk.busType) {
@@ -97,8 +110,9 @@ void AppendDisk(std::string& out, const DiskEntry& disk) {
     out += "null";
   }
   out += ", ";
-  AppendField(out, "removable");
-  out += !disk.removable ? "null" : *disk.removable ? "true" : "false";
+  AppendBool(out, "removable", disk.removable);
+  out += ", ";
+  AppendBool(out, "system", disk.system);
   out += ",\n   ";
   AppendText(out, "serial", disk.serial, FromWmi(disk.serialSource));
   out += ", ";
@@ -120,7 +134,7 @@ void AppendDisk(std::string& out, const DiskEntry& disk) {
   out += '[';
   for (std::size_t at = 0; at < disk.sources.size(); ++at) {
     out += at == 0 ? "\n     " : ",\n     ";
-    AppendSource(out, disk.sources[at]);
+    AppendSource(out, disk.sources[at], withVia);
   }
   out += "]}";
 }
@@ -171,28 +185,15 @@ void AppendJsonUtf8(std::string& out, std::string_view text) {
 }
 
 std::string FormatInventoryJson(const DiskInventory& inventory) {
-  std::string out = "{\"disks\": [";
+  std::string out = "{\"schema_version\": 2,\n \"disks\": [";
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
     out += at == 0 ? "\n" : ",\n";
-    AppendDisk(out, inventory.disks[at]);
+    AppendDisk(out, inventory.disks[at], inventory.sourcesHaveVia);
   }
   out += "],\n \"system_volume\": {";
-  const SystemVolume& volume = inventory.systemVolume;
-  AppendField(out, "root");
-  if (volume.root.empty()) {
-    out += "null";
-  } else {
-    AppendJsonBytes(out, volume.root);
-  }
+  AppendText(out, "root", inventory.systemVolume.root, /*utf8=*/false);
   out += ", ";
-  AppendField(out, "serial");
-  if (volume.serial) {
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "%x", static_cast<unsigned>(*volume.serial));
-    AppendJsonBytes(out, serial);
-  } else {
-    out += "null";
-  }
+  AppendText(out, "serial", inventory.systemVolume.serial, /*utf8=*/false);
   out += "}}\n";
   return out;
 }

@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
     Machines, Inventory,
     testing::Values(
         InventoryCase{"NvmeWithoutAdministratorRights", Nvme, R"({"indexes": [0], "/disks/0": {
-          "index": 0, "bus": "NVMe", "removable": false,
+          "index": 0, "device": "\\\\.\\PhysicalDrive0", "bus": "NVMe", "removable": false,
+          "system": null,
           "serial": "NVME0R123456A", "serial_source": "nvme-identify",
           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01", "agree": false, "sources": [
           {"name": "storage-descriptor", "ok": true, "serial": "0025_3881_91B2_1234.",
@@ -462,6 +463,33 @@ TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
             "\"NVME0R123456A\", wmi \"0025_3881_91B2_1234.\"\n"
             "System volume C:\\ serial 5c1d2e3f\n");
   EXPECT_EQ(m.console.flushedLength, m.console.output.size());
+}
+
+// The document's bytes: key order, line breaks and the escapes of device
+// paths are what scripts read.
+TEST(DisksJson, WritesEveryKeyInItsPlace) {
+  SimMachine m;
+  m.devices.physicalDrives[0] = MakeUsbBridge("USB-1", "USB Disk");
+  m.system.volumeSerials = {{"C:\\", 0x0C1D2E3F}};
+  EXPECT_EQ(m.RunDisks({"--json"}), 0);
+  EXPECT_EQ(m.console.output,
+            "{\"schema_version\": 2,\n"
+            " \"disks\": [\n"
+            "  {\"index\": 0, \"device\": \"\\\\\\\\.\\\\PhysicalDrive0\", \"bus\": \"USB\", "
+            "\"removable\": true, \"system\": null,\n"
+            "   \"serial\": \"USB-1\", \"serial_source\": \"scsi-vpd80\",\n"
+            "   \"model\": \"USB Disk\", \"firmware\": \"0001\", \"agree\": true,\n"
+            "   \"sources\": [\n"
+            "     {\"name\": \"storage-descriptor\", \"ok\": true, \"serial\": null, \"model\": "
+            "\"USB Disk\", \"firmware\": \"0001\"},\n"
+            "     {\"name\": \"nvme-identify\", \"ok\": false, \"error\": \"query: 1\"},\n"
+            "     {\"name\": \"ata-identify\", \"ok\": false, \"error\": \"ata-pass-through: 1; "
+            "smart-version: 1\"},\n"
+            "     {\"name\": \"scsi-vpd80\", \"ok\": true, \"serial\": \"USB-1\", \"model\": null, "
+            "\"firmware\": null},\n"
+            "     {\"name\": \"wmi\", \"ok\": true, \"serial\": null, \"model\": null, "
+            "\"firmware\": null}]}],\n"
+            " \"system_volume\": {\"root\": \"C:\\\\\", \"serial\": \"c1d2e3f\"}}\n");
 }
 
 }  // namespace

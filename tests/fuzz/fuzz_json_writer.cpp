@@ -38,7 +38,9 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
   const int disks = in.ConsumeIntegralInRange(0, 3);
   for (int i = 0; i < disks; ++i) {
     hdsn::DiskEntry& disk = inventory.disks.emplace_back();
-    disk.index = in.ConsumeIntegral<int>();
+    if (in.ConsumeBool()) disk.index = in.ConsumeIntegral<int>();
+    disk.device = in.ConsumeRandomLengthString(20);
+    if (in.ConsumeBool()) disk.system = in.ConsumeBool();
     if (in.ConsumeBool()) disk.busType = in.ConsumeIntegral<std::uint32_t>();
     if (in.ConsumeBool()) disk.removable = in.ConsumeBool();
     const int sources = in.ConsumeIntegralInRange(0, 5);
@@ -46,6 +48,7 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
       hdsn::DiskSource& source = disk.sources.emplace_back();
       source.name = in.ConsumeBool() ? hdsn::kSourceWmi : in.ConsumeRandomLengthString(20);
       source.ok = in.ConsumeBool();
+      source.via = Text(in);
       source.error = in.ConsumeRandomLengthString(20);
       source.serial = Text(in);
       source.model = Text(in);
@@ -58,8 +61,9 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
         in.ConsumeBool() ? hdsn::kSourceWmi : in.ConsumeRandomLengthString(20);
     disk.agree = in.ConsumeBool();
   }
-  inventory.systemVolume.root = in.ConsumeRandomLengthString(20);
-  if (in.ConsumeBool()) inventory.systemVolume.serial = in.ConsumeIntegral<std::uint32_t>();
+  inventory.systemVolume.root = Text(in);
+  inventory.systemVolume.serial = Text(in);
+  inventory.sourcesHaveVia = in.ConsumeBool();
   return inventory;
 }
 
@@ -87,12 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(Parsed(literal) == utf8);
 
   const hdsn::DiskInventory inventory = Inventory(in);
-  const json document = json::parse(hdsn::FormatInventoryJson(inventory), nullptr, false);
+  const std::string text = hdsn::FormatInventoryJson(inventory);
+  const json document = json::parse(text, nullptr, false);
   FUZZ_CHECK(!document.is_discarded());
+  FUZZ_CHECK(text.rfind("{\"schema_version\": 2,", 0) == 0);
   FUZZ_CHECK(document.at("disks").size() == inventory.disks.size());
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
     const json& disk = document.at("disks").at(at);
-    FUZZ_CHECK(disk.at("index") == inventory.disks[at].index);
+    const std::optional<int>& index = inventory.disks[at].index;
+    FUZZ_CHECK(index ? disk.at("index") == *index : disk.at("index").is_null());
+    FUZZ_CHECK(disk.at("device") == Latin1ToUtf8(inventory.disks[at].device));
+    for (const json& source : disk.at("sources"))
+      FUZZ_CHECK(source.contains("via") == inventory.sourcesHaveVia);
     FUZZ_CHECK(disk.at("sources").size() == inventory.disks[at].sources.size());
     FUZZ_CHECK(disk.at("serial").is_null() == !inventory.disks[at].serial);
   }

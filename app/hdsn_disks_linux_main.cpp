@@ -1,0 +1,7 @@
+// Entry point of hdsn-disks on Linux.
+#include "inventory/disks_program.h"
+#include "platform/linux_system.h"
+
+int main(int argc, char** argv) {
+  return hdsn::RunDisksProgram(hdsn::GetLinuxPlatform(), argc, argv);
+}

@@ -1,0 +1,49 @@
+// Readers of the texts Linux publishes about its disks: the kernel's copy of
+// a drive's IDENTIFY data, the udev database, the mount table and blkid's
+// cache. Each takes the bytes a file gave and reads nothing past them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hdsn {
+
+// /sys/class/ata_device/devX.Y/id: the 256 words of IDENTIFY DEVICE as
+// hexadecimal text, eight to a line, each word's value as the drive meant
+// it. The block holds the words as a drive sends them (low byte first), for
+// the shared IDENTIFY reader; `bytes` counts the words read (two bytes
+// each). Reading stops at the first token that is not 1 to 4 hex digits.
+struct AtaIdWords {
+  std::array<std::uint8_t, 512> block{};
+  std::size_t bytes = 0;
+};
+AtaIdWords ReadAtaIdFile(std::string_view text);
+
+// The value of a property of a udev database entry (lines "E:KEY=VALUE"),
+// the first given; nullopt when the entry has none.
+std::optional<std::string_view> UdevProperty(std::string_view database, std::string_view key);
+
+// The device numbers of the file system mounted on "/" in a mountinfo table
+// (the last such line: later mounts hide earlier ones), and its mount
+// source ("/dev/sda2"; may be "none" or a label).
+struct MountedRoot {
+  unsigned major = 0;
+  unsigned minor = 0;
+  std::string source;
+};
+std::optional<MountedRoot> ReadMountedRoot(std::string_view mountinfo);
+
+// The UUID blkid's cache gives the block device with these numbers (its
+// DEVNO) or this device node (the text of its entry).
+std::optional<std::string> BlkidCacheUuid(std::string_view cache, unsigned major, unsigned minor,
+                                          std::string_view node);
+
+// The kernel's names in natural order: sda < sdb < sdz < sdaa, nvme1n1 <
+// nvme10n1; names of different kinds by their kind's prefix.
+bool NaturalNameLess(std::string_view first, std::string_view second);
+
+}  // namespace hdsn

@@ -1,0 +1,54 @@
+// The five sources of one Linux disk, and the file helpers they share with
+// the disk list. Each source reads what the kernel publishes to everyone
+// first and opens the device node (which needs root) only when that is
+// missing; `via` names the file or node it used.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "inventory/disk_inventory.h"
+
+namespace hdsn {
+
+class LinuxSystemInterface;
+
+// The error of a source that has nothing to ask of this kind of disk.
+inline constexpr char kNotApplicable[] = "not applicable";
+inline constexpr char kNoUdevDatabase[] = "no udev database";
+
+// The bytes of a file, at most `limit`; error names the failed step and its
+// errno ("open: 2", "read: 5"), empty when the file was read.
+struct FileRead {
+  std::string error;
+  std::string bytes;
+};
+FileRead ReadLinuxFile(LinuxSystemInterface& system, const std::string& path, std::size_t limit);
+// A one-line attribute of sysfs, at most a page.
+FileRead ReadAttribute(LinuxSystemInterface& system, const std::string& path);
+
+// Where a disk sits, as its place in sysfs tells.
+enum class LinuxBus { kUnknown, kAta, kSata, kNvme, kUsb, kVirtio, kSas, kScsi, kMmc, kSd };
+
+struct LinuxDisk {
+  std::string name;    // "sda"
+  std::string node;    // "/dev/sda"
+  std::string device;  // /sys/block/<name>/device with its links followed
+  std::optional<std::pair<unsigned, unsigned>> numbers;  // major:minor
+  LinuxBus bus = LinuxBus::kUnknown;
+  bool scsi = false;           // a SCSI disk: its node answers SG_IO
+  bool virtioBlock = false;    // virtio-blk: its serial is the block device's own attribute
+  std::string ataDevice;       // "dev1.0" for a disk of libata
+  std::string nvmeController;  // "nvme0"
+  std::string usbDevice;       // the USB device the disk is part of, in sysfs
+};
+
+DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk);
+DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk);
+DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk);
+DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk);
+// udevDatabase: whether /run/udev/data exists.
+DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool udevDatabase);
+
+}  // namespace hdsn
