@@ -34,7 +34,7 @@ DISKS = [
     dict(kind="nvme-2", serial="NVME-SER-0002", bus="NVMe", model="QEMU NVMe Ctrl",
          firmware=None, root="nvme-identify", user="nvme-identify",
          device="nvme,serial=NVME-SER-0002"),
-    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus=("SCSI", "Virtual"),
+    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus="Virtual",
          model="HDSN SCSI Disk", firmware="VS01", root="scsi-vpd80", user="scsi-vpd80",
          device="scsi-hd,bus=vscsi.0,serial=VSCSI-SER-0001,vendor=HDSNVEND,"
                 "product=HDSN SCSI Disk,ver=VS01"),
@@ -90,6 +90,12 @@ def natural_key(name):
     return [(0, int(p), "") if p.isdigit() else (1, len(p), p) for p in parts]
 
 
+def clean(text):
+    """A text as every source must give it: no blanks, NULs or line ends around it, no controls."""
+    return text is None or (text == text.strip(" \0\t\r\n") and text != ""
+                            and all(ord(c) >= 0x20 for c in text))
+
+
 class Check:
     def __init__(self):
         self.failures = []
@@ -143,8 +149,10 @@ def check_document(check, run, text, rc, schema):
             continue
         found[want["serial"]] = disk
         where = f"{run} {want['kind']} ({device})"
-        buses = want["bus"] if isinstance(want["bus"], tuple) else (want["bus"],)
-        check.expect(disk.get("bus") in buses, f"{where}: bus {disk.get('bus')!r}, expected {buses}")
+        check.expect(disk.get("bus") == want["bus"],
+                     f"{where}: bus {disk.get('bus')!r}, expected {want['bus']!r}")
+        for key in ("serial", "model", "firmware"):
+            check.expect(clean(disk.get(key)), f"{where}: {key} {disk.get(key)!r} is not trimmed")
         check.expect(disk.get("serial_source") == want[run],
                      f"{where}: serial_source {disk.get('serial_source')!r}, expected {want[run]}")
         if want["model"] is not None:
@@ -163,6 +171,9 @@ def check_document(check, run, text, rc, schema):
             check.expect("via" in source, f"{where} {name}: no via")
             if source.get("ok"):
                 check.expect(isinstance(source.get("via"), str), f"{where} {name}: ok without via")
+                for key in ("serial", "model", "firmware"):
+                    check.expect(clean(source.get(key)),
+                                 f"{where} {name}: {key} {source.get(key)!r} is not trimmed")
                 serial = source.get("serial")
                 if serial is not None:
                     given.add(serial)

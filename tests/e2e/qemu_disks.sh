@@ -60,13 +60,15 @@ boot=$(date +%s%N)
 QEMU_TIMEOUT=100 qemu_boot "$work/initrd.gz" "$work/out.txt" "$work/console.txt" \
   "${disk_args[@]}" || echo "QEMU exited with $?" >&2
 booted=$(date +%s%N)
+# The last run's guest output stays beside the kernel, to be read after a failure.
+mkdir -p "$cache/last-run"
+cp "$work/out.txt" "$work/console.txt" "$cache/last-run/"
 status=0
 $python "$here/qemu_disks.py" check "$work/out.txt" $schema || status=1
 if ((status)); then
   echo "--- guest console"
   tail -n 40 "$work/console.txt"
-  echo "--- guest output"
-  head -c 8000 "$work/out.txt"
+  echo "--- the guest's output is in $cache/last-run/out.txt"
 fi
 printf 'QEMU boot to power-off %.1f s, whole test %.1f s, initramfs %d bytes, hdsn-disks %d bytes\n' \
   "$(((booted - boot) / 1000000))e-3" "$(((booted - started) / 1000000))e-3" \
