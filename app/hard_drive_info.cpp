@@ -79,17 +79,25 @@ std::string HardDriveInfo::GetBlockSerialText(std::size_t index) const {
   return text;
 }
 
+std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, int last) {
+  first = std::max(first, 0);
+  last = std::min(last, static_cast<int>(data.size() / 2) - 1);
+  std::string field;
+  for (int word = first; word <= last; ++word) {
+    field += static_cast<char>(data[2 * static_cast<std::size_t>(word) + 1]);
+    field += static_cast<char>(data[2 * static_cast<std::size_t>(word)]);
+  }
+  return field;
+}
+
 const char* IdentifyWordsToText(const std::uint8_t* bytes, int first, int last) {
   static char buffer[1024];
   std::memset(buffer, 0, sizeof buffer);
   // Words outside the 256 of a block are never read.
-  first = std::max(first, 0);
-  last = std::min(last, static_cast<int>(kIdentifyBlockSize / 2) - 1);
-  std::size_t position = 0;
-  for (int word = first; word <= last; ++word) {
-    buffer[position++] = static_cast<char>(bytes[2 * word + 1]);
-    buffer[position++] = static_cast<char>(bytes[2 * word]);
-  }
+  const std::string field =
+      IdentifyFieldBytes(std::span<const std::uint8_t>(bytes, kIdentifyBlockSize), first, last);
+  std::memcpy(buffer, field.data(), field.size());
+  std::size_t position = field.size();
   // Drives pad the field with blanks. The first byte is kept even when it is
   // a blank, so an all-blank field reads as one blank.
   while (position > 1 && buffer[position - 1] == ' ') buffer[--position] = '\0';

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,14 @@ HardDriveInfo& GetHardDriveInfo(const Platform& platform);
 void DestroyHardDriveInfo();
 const char* GetMasterSerial(const HardDriveInfo& info);
 
-// Text of IDENTIFY words first..last (inclusive), high byte of each word
-// first, trailing blanks removed but for the first byte. Returns a
-// process-wide 1024-byte buffer that the next call overwrites.
+// The bytes of IDENTIFY words first..last (inclusive), high byte of each
+// word first, NULs and blanks included: the one routine that turns IDENTIFY
+// words into text. Only the words wholly inside `data` are taken.
+std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, int last);
+
+// Text of IDENTIFY words first..last (inclusive) of a 512-byte block, high
+// byte of each word first, trailing blanks removed but for the first byte.
+// Returns a process-wide 1024-byte buffer that the next call overwrites.
 const char* IdentifyWordsToText(const std::uint8_t* bytes, int first, int last);
 
 }  // namespace hdsn

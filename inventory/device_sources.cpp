@@ -1,5 +1,6 @@
 #include "inventory/device_sources.h"
 
+#include <algorithm>
 #include <string>
 
 #include "devices/byte_order.h"
@@ -8,6 +9,7 @@
 #include "devices/device_path.h"
 #include "devices/smart_identify.h"
 #include "inventory/disk_answers.h"
+#include "inventory/disk_protocol.h"
 #include "inventory/inventory_layouts.h"
 #include "platform/text_interface.h"
 
@@ -150,14 +152,8 @@ DiskSource AskVpd(DeviceIoInterface& devices, DeviceHandle device) {
   StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kPassThroughTimeout);
   StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, ScsiVpdBuffer::kData);
   StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, ScsiVpdBuffer::kSense);
-  std::uint8_t* cdb = buffer + SCSI_PASS_THROUGH::Cdb.offset;
-  cdb[InquiryCdb6::OperationCode.offset] = kScsiopInquiry;
-  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
-  cdb[InquiryCdb6::PageCode.offset] = kVpdSerialNumberPage;
-  cdb[InquiryCdb6::AllocationLength.offset] =
-      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize >> 8);
-  cdb[InquiryCdb6::AllocationLength.offset + 1] =
-      static_cast<std::uint8_t>(ScsiVpdBuffer::kDataSize);
+  constexpr auto cdb = VpdInquiryCdb(kVpdSerialNumberPage, ScsiVpdBuffer::kDataSize);
+  std::copy(cdb.begin(), cdb.end(), buffer + SCSI_PASS_THROUGH::Cdb.offset);
   std::uint32_t bytesReturned = 0;
   if (devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, sizeof buffer, buffer,
                               sizeof buffer, &bytesReturned) == 0)

@@ -1,7 +1,6 @@
 #include "inventory/disk_answers.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "app/hard_drive_info.h"
@@ -14,12 +13,6 @@ namespace hdsn {
 namespace {
 
 using namespace layout;
-
-// IDENTIFY words of the three texts.
-constexpr int kFirmwareFirstWord = 23;
-constexpr int kFirmwareLastWord = 26;
-constexpr int kModelFirstWord = 27;
-constexpr int kModelLastWord = 46;
 
 // The bytes an answer holds: what the request returned, never more than the
 // buffer. False, with the error, when they cannot hold the answer's header.
@@ -39,10 +32,6 @@ std::string_view FieldBytes(const std::uint8_t* answer, std::size_t limit, std::
   const std::size_t length =
       static_cast<std::size_t>(std::min<std::uint64_t>(width, limit - start));
   return std::string_view(reinterpret_cast<const char*>(answer) + start, length);
-}
-
-std::string_view FieldBytes(const std::uint8_t* data, std::size_t limit, Field field) {
-  return FieldBytes(data, limit, field.offset, field.width);
 }
 
 // A terminated text at an offset of the answer; an offset of 0 names none.
@@ -67,11 +56,14 @@ std::uint64_t LoadField(const std::uint8_t* at, Field field) {
   return value;
 }
 
+std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
 // The texts of the IDENTIFY data an answer holds at an offset, as far as
 // it holds them.
 SourceTexts IdentifyTextsAt(const std::uint8_t* answer, std::size_t limit, std::uint64_t offset) {
-  const std::string_view data = FieldBytes(answer, limit, offset, kIdentifyBufferSize);
-  return ReadIdentifyTexts(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+  return ReadIdentifyTexts(AsBytes(FieldBytes(answer, limit, offset, kIdentifyBufferSize)));
 }
 
 }  // namespace
@@ -110,30 +102,8 @@ AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
   const std::uint64_t length = std::min<std::uint64_t>(
       LoadLe32(protocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength.offset),
       NVME_IDENTIFY_CONTROLLER_DATA::kSize);
-  const std::string_view data = FieldBytes(answer, limit, start, length);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-  read.texts.serial = SerialText(FieldBytes(bytes, data.size(), NVME_IDENTIFY_CONTROLLER_DATA::SN));
-  read.texts.model = PlainText(FieldBytes(bytes, data.size(), NVME_IDENTIFY_CONTROLLER_DATA::MN));
-  read.texts.firmware =
-      PlainText(FieldBytes(bytes, data.size(), NVME_IDENTIFY_CONTROLLER_DATA::FR));
+  read.texts = ReadNvmeControllerTexts(AsBytes(FieldBytes(answer, limit, start, length)));
   return read;
-}
-
-SourceTexts ReadIdentifyTexts(const std::uint8_t* data, std::size_t length) {
-  // The words that came, in a block of zeros, for the program's one IDENTIFY
-  // text conversion, which reads whole blocks.
-  IdentifyBlock block{};
-  const std::size_t words = std::min(length, block.size()) / 2;
-  if (words > 0) std::memcpy(block.data(), data, 2 * words);
-  auto text = [&](int first, int last) -> std::optional<std::string_view> {
-    if (static_cast<std::size_t>(first) >= words) return std::nullopt;
-    return IdentifyWordsToText(block.data(), first, std::min(last, static_cast<int>(words) - 1));
-  };
-  SourceTexts texts;
-  texts.serial = Serial(text(kSerialFirstWord, kSerialLastWord));
-  texts.firmware = Plain(text(kFirmwareFirstWord, kFirmwareLastWord));
-  texts.model = Plain(text(kModelFirstWord, kModelLastWord));
-  return texts;
 }
 
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
@@ -177,14 +147,7 @@ AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
   const std::string_view page =
       FieldBytes(answer, limit, ScsiVpdBuffer::kData,
                  std::min<std::uint32_t>(transferred, ScsiVpdBuffer::kDataSize));
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(page.data());
-  // A device that answers with another page has not given its serial.
-  if (page.size() < VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset ||
-      bytes[VPD_SERIAL_NUMBER_PAGE::PageCode.offset] != kVpdSerialNumberPage)
-    return read;
-  read.texts.serial =
-      SerialText(FieldBytes(bytes, page.size(), VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset,
-                            bytes[VPD_SERIAL_NUMBER_PAGE::PageLength.offset]));
+  read.texts = ReadVpdSerialTexts(AsBytes(page));
   return read;
 }
 

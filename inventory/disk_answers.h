@@ -9,13 +9,9 @@
 #include <optional>
 #include <string>
 
-namespace hdsn {
+#include "inventory/disk_protocol.h"
 
-struct SourceTexts {
-  std::optional<std::string> serial;
-  std::optional<std::string> model;
-  std::optional<std::string> firmware;
-};
+namespace hdsn {
 
 // What an answer said. error is empty when the answer was usable, else the
 // reason it was not, e.g. "short: 6" for an answer too short to hold its
@@ -44,11 +40,6 @@ DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size
 // ProtocolDataLength bytes (at most 4096).
 AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
                             std::uint32_t bytesReturned);
-
-// The texts of ATA IDENTIFY data of the given length (at most 512 bytes are
-// read): serial words 10-19, firmware 23-26, model 27-46, high byte of each
-// word first; only words wholly inside the length.
-SourceTexts ReadIdentifyTexts(const std::uint8_t* data, std::size_t length);
 
 // IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
 // build's pointer size, the data at its DataBufferOffset. A status register

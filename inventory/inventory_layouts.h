@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "devices/device_layouts.h"
+#include "inventory/protocol_layouts.h"
 
 namespace hdsn::layout {
 
@@ -68,17 +69,6 @@ static_assert(Adjacent(STORAGE_PROTOCOL_DATA_DESCRIPTOR::Size,
                        STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData));
 static_assert(STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.end() ==
               STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize);
-
-// The NVMe identify controller data structure: 4096 bytes, texts in ASCII
-// padded with blanks.
-struct NVME_IDENTIFY_CONTROLLER_DATA {
-  static constexpr Field SN{4, 20};
-  static constexpr Field MN{24, 40};
-  static constexpr Field FR{64, 8};
-  static constexpr std::size_t kSize = 4096;
-};
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::SN, NVME_IDENTIFY_CONTROLLER_DATA::MN));
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::MN, NVME_IDENTIFY_CONTROLLER_DATA::FR));
 
 // The one buffer of the NVMe identify query, request and answer alike: the
 // property id and query type, the protocol-specific data, then room for the
@@ -224,31 +214,6 @@ static_assert(SCSI_PASS_THROUGH64::kSize == 56);
 using SCSI_PASS_THROUGH =
     std::conditional_t<sizeof(void*) == 8, SCSI_PASS_THROUGH64, SCSI_PASS_THROUGH32>;
 static_assert(SCSI_PASS_THROUGH::DataBufferOffset.width == sizeof(void*));
-
-// The 6-byte INQUIRY command block, its allocation length two bytes wide as
-// the SCSI Primary Commands standard has it since SPC-3 (the driver kit's
-// CDB6INQUIRY3 keeps the older one-byte field).
-inline constexpr std::uint8_t kScsiopInquiry = 0x12;
-struct InquiryCdb6 {
-  static constexpr Field OperationCode{0, 1};
-  static constexpr Field EnableVitalProductData{1, 1};  // bit 0
-  static constexpr Field PageCode{2, 1};
-  static constexpr Field AllocationLength{3, 2};  // big-endian
-  static constexpr Field Control{5, 1};
-  static constexpr std::size_t kSize = 6;
-};
-static_assert(InquiryCdb6::Control.end() == InquiryCdb6::kSize);
-
-// The unit serial number page of the vital product data.
-inline constexpr std::uint8_t kVpdSerialNumberPage = 0x80;
-struct VPD_SERIAL_NUMBER_PAGE {
-  static constexpr Field DeviceType{0, 1};  // peripheral qualifier and device type
-  static constexpr Field PageCode{1, 1};
-  static constexpr Field Reserved{2, 1};
-  static constexpr Field PageLength{3, 1};  // bytes after this one
-  static constexpr Field SerialNumber{4, 0};
-};
-static_assert(Adjacent(VPD_SERIAL_NUMBER_PAGE::PageLength, VPD_SERIAL_NUMBER_PAGE::SerialNumber));
 
 // The VPD request and its answer share one buffer: the header, the sense
 // data the port driver writes when the command fails, then the page.

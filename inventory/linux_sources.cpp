@@ -51,11 +51,13 @@ DiskSource Answered(const char* name, std::string via, const SourceTexts& texts)
   return source;
 }
 
-// Linux hands texts over as the drive or the kernel wrote them: trimmed,
-// never decoded.
+// An attribute's text as the drive or the kernel wrote it, without the line
+// feed sysfs ends most attributes with: trimmed, never decoded.
 std::optional<std::string> Text(const FileRead& file) {
   if (!file.error.empty()) return std::nullopt;
-  return PlainText(file.bytes);
+  std::string_view text = file.bytes;
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  return PlainText(text);
 }
 
 // One device node, open read-only, closed once.

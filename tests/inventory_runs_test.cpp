@@ -4,10 +4,13 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/hard_drive_info.h"
 #include "devices/byte_order.h"
+#include "inventory/disk_inventory.h"
+#include "inventory/disk_protocol.h"
 #include "test_support.h"
 
 namespace hdsn::sim {
@@ -133,6 +136,15 @@ INSTANTIATE_TEST_SUITE_P(
                                  "model": null, "firmware": null},
           "/disks/0/sources/4": {"name": "wmi", "ok": true, "serial": null, "model": null,
                                  "firmware": null}})"},
+        InventoryCase{"IdentifySerialsWithNulsAtTheirStartOrInside",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeSataDrive("    AB-SERIAL", "DISK");
+                        std::fill_n(m.devices.physicalDrives[0].identify.begin() + 20, 4, 0);
+                        m.devices.physicalDrives[1] = MakeAtaDrive("AB CD", "DISK");
+                        m.devices.physicalDrives[1].identify[2 * 11 + 1] = 0;  // the blank
+                      },
+                      R"({"/disks/0/sources/2/serial": "AB-SERIAL",
+          "/disks/1/sources/2/serial": "AB\u0000CD", "/disks/1/sources/2/firmware": "1.0"})"},
         InventoryCase{"GapInTheNumbering",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
@@ -223,6 +235,39 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"indexes": [3], "/disks/0/serial": "S\u00e9rie",
           "/disks/0/model": "Disque \u4e2d"})"}),
     RowName());
+
+// ListDisks is a library call: threads listing their own machines at once
+// each get their own disks, read through the pass-through and SMART alike.
+// Each thread first reads its IDENTIFY texts in a tight loop, where a
+// process-wide buffer would be overwritten under it at once.
+TEST(ListDisks, ThreadsListingAtOnceEachGetTheirOwnDisks) {
+  const auto list = [](std::string serial, std::string& failure) {
+    const IdentifyBlock block = MakeIdentifyBlock(serial, "DISK");
+    for (int read = 0; read < 20000 && failure.empty(); ++read) {
+      if (ReadIdentifyTexts(block).serial != serial) failure = "read " + std::to_string(read);
+    }
+    for (int run = 0; run < 20 && failure.empty(); ++run) {
+      SimMachine m;
+      for (int drive = 0; drive < 4; ++drive) {
+        m.devices.physicalDrives[drive] = MakeSataDrive(serial + std::to_string(drive), "DISK");
+        m.devices.physicalDrives[drive].ataPassThrough = drive % 2 == 0;
+      }
+      const DiskInventory inventory = ListDisks(m.platform);
+      for (int drive = 0; drive < 4 && failure.empty(); ++drive) {
+        const DiskEntry& disk = inventory.disks.at(static_cast<std::size_t>(drive));
+        if (disk.sources.at(2).serial != serial + std::to_string(drive))
+          failure = "run " + std::to_string(run) + ": " + disk.sources.at(2).serial.value_or("-");
+      }
+    }
+  };
+  std::string failures[2];
+  std::thread first(list, "FIRST-MACHINE-", std::ref(failures[0]));
+  std::thread second(list, "OTHER-COMPUTER-", std::ref(failures[1]));
+  first.join();
+  second.join();
+  EXPECT_EQ(failures[0], "");
+  EXPECT_EQ(failures[1], "");
+}
 
 // The requests with these codes (any, when none given) sent to
 // \\.\PhysicalDriveN.

@@ -1,0 +1,1 @@
+#include "inventory/linux_readers.h"
