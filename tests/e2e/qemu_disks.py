@@ -16,7 +16,9 @@ import sys
 #   serial: the disk's serial as every run must report it (trimmed)
 #   also: serials a source may report besides it (a USB bridge's own serial)
 #   bus, model (a text the model must contain, None: any), firmware (None: any)
-#   root, user: the serial_source expected as root and as an unprivileged user
+#   root, user: the serial_source expected as root and as an unprivileged user;
+#   the same as root once the kernel's copies are hidden ("hidden"), then
+#   answered by the device node, but where the disk has none to ask (node False)
 DISKS = [
     dict(kind="sata-ahci", serial="AHCI-SER-0001", bus="SATA", model="HDSN AHCI Disk",
          firmware="AH01", root="ata-identify", user="ata-identify",
@@ -49,7 +51,7 @@ DISKS = [
          device="scsi-hd,bus=uas.0,scsi-id=0,lun=0,serial=UASDISK-SER-0001,vendor=HDSNUAS,"
                 "product=HDSN UAS Disk,ver=UA01"),
     dict(kind="virtio-blk", serial="VBLK-SER-0001", bus="Virtual", model=None, firmware=None,
-         root="sysfs", user="sysfs", device="virtio-blk-pci,serial=VBLK-SER-0001"),
+         root="sysfs", user="sysfs", node=False, device="virtio-blk-pci,serial=VBLK-SER-0001"),
 ]
 SOURCES = ["sysfs", "nvme-identify", "ata-identify", "scsi-vpd80", "udev"]
 CONTROLLERS = ["ahci,id=ahci", "virtio-scsi-pci,id=vscsi", "qemu-xhci,id=xhci",
@@ -153,8 +155,9 @@ def check_document(check, run, text, rc, schema):
                      f"{where}: bus {disk.get('bus')!r}, expected {want['bus']!r}")
         for key in ("serial", "model", "firmware"):
             check.expect(clean(disk.get(key)), f"{where}: {key} {disk.get(key)!r} is not trimmed")
-        check.expect(disk.get("serial_source") == want[run],
-                     f"{where}: serial_source {disk.get('serial_source')!r}, expected {want[run]}")
+        origin = want.get(run, want["root"])
+        check.expect(disk.get("serial_source") == origin,
+                     f"{where}: serial_source {disk.get('serial_source')!r}, expected {origin}")
         if want["model"] is not None:
             check.expect(want["model"] in (disk.get("model") or ""),
                          f"{where}: model {disk.get('model')!r}, expected {want['model']!r}")
@@ -182,6 +185,10 @@ def check_document(check, run, text, rc, schema):
             else:
                 check.expect(isinstance(source.get("error"), str) and source["error"],
                              f"{where} {name}: failed without an error")
+        if run == "hidden" and want.get("node", True):
+            answer = [s for s in sources if s.get("name") == origin][:1]
+            check.expect(answer and str(answer[0].get("via")).startswith("/dev/"),
+                         f"{where}: {origin} did not answer through the device node: {answer}")
         udev = sources[-1] if sources else {}
         check.expect(udev.get("ok") is False and udev.get("error") == "no udev database",
                      f"{where}: udev source {udev}: the initramfs has no udev database")
@@ -190,13 +197,14 @@ def check_document(check, run, text, rc, schema):
 
 
 def cell(disk, name):
-    """R or U cell of the table: f (a file answered), d (the device node), - (no answer)."""
+    """Root's or the user's cell: f (a file answered), d (a device node answered),
+    x (asked, no answer), - (not applicable to the disk)."""
     if disk is None:
         return "?"
     for source in disk.get("sources", []):
         if source.get("name") == name:
             if not source.get("ok"):
-                return "-"
+                return "-" if source.get("error") == "not applicable" else "x"
             return "d" if str(source.get("via")).startswith("/dev/") else "f"
     return "?"
 
@@ -212,7 +220,9 @@ def check(out_path, schema_path):
         except FileNotFoundError:
             print(f"note: {schema_path} does not exist yet: documents are only parsed")
     runs = {}
-    for run in ("root", "user"):
+    check.expect(sections.get("hidden.count", "0").strip() not in ("", "0"),
+                 "hidden: no file of the kernel's was hidden")
+    for run in ("root", "user", "hidden"):
         if not check.expect(f"{run}.json" in sections, f"{run}: the guest wrote no output"):
             runs[run] = {}
             continue
@@ -227,14 +237,15 @@ def check(out_path, schema_path):
     for disk in DISKS:
         check.expect(disk["serial"] in table, f"table: {disk['serial']} is missing")
 
-    print("Sources that answered, root/user (f: a file, d: the device node, -: none):")
+    print("Sources that answered as root / as a user / as root with the kernel's copies hidden")
+    print("(f: a file, d: a device node, x: no answer, -: not applicable):")
     print(f"  {'disk':<12} {'device':<13}" + "".join(f" {name:<13}" for name in SOURCES)
-          + " serial from (root/user)")
+          + " serial from (root, user)")
     for disk in DISKS:
-        root, user = runs["root"].get(disk["serial"]), runs["user"].get(disk["serial"])
-        device = (root or user or {}).get("device", "?")
-        cells = "".join(f" {cell(root, n) + '/' + cell(user, n):<13}" for n in SOURCES)
-        origin = f"{(root or {}).get('serial_source')}/{(user or {}).get('serial_source')}"
+        found = [runs[run].get(disk["serial"]) for run in ("root", "user", "hidden")]
+        device = next((d["device"] for d in found if d and "device" in d), "?")
+        cells = "".join(f" {'/'.join(cell(d, n) for d in found):<13}" for n in SOURCES)
+        origin = ", ".join(str((d or {}).get("serial_source")) for d in found[:2])
         print(f"  {disk['kind']:<12} {device:<13}{cells} {origin}")
     for failure in check.failures:
         print("FAIL:", failure)

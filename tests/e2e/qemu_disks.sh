@@ -44,7 +44,18 @@ echo $? >/tmp/table.rc
 su -s /bin/sh user -c 'id -u >/tmp/user.uid
 timeout 30 /bin/hdsn-disks --json >/tmp/user.json 2>/tmp/user.err
 echo $? >/tmp/user.rc'
-for f in root.json root.err root.rc table.txt table.err table.rc user.uid user.json user.err user.rc; do
+# Root once more with the kernel's copies (IDENTIFY, VPD page, NVMe texts)
+# hidden under a sysfs attribute that cannot be read, not even by root: the
+# answers then come through the device nodes, SG_IO and the NVMe ioctl.
+hidden=0
+for f in /sys/class/ata_device/*/id /sys/block/*/device/vpd_pg80 /sys/class/nvme/*/serial; do
+  [ -e $f ] && mount -o bind /sys/bus/pci/rescan $f && hidden=$((hidden + 1))
+done
+echo $hidden >/tmp/hidden.count
+timeout 30 /bin/hdsn-disks --json >/tmp/hidden.json 2>/tmp/hidden.err
+echo $? >/tmp/hidden.rc
+for f in root.json root.err root.rc table.txt table.err table.rc user.uid user.json user.err user.rc \
+  hidden.count hidden.json hidden.err hidden.rc; do
   echo "@@file $f"
   cat /tmp/$f 2>/dev/null
   echo
