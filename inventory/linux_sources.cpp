@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "devices/byte_order.h"
-#include "inventory/disk_answers.h"
+#include "inventory/disk_protocol.h"
 #include "inventory/disk_text.h"
-#include "inventory/inventory_layouts.h"
 #include "inventory/linux_layouts.h"
 #include "inventory/linux_readers.h"
 #include "platform/linux_system.h"
@@ -90,37 +90,10 @@ void StorePointer(std::uint8_t* header, Field field, const void* pointer) {
         static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * at));
 }
 
-// The protocol of the two SCSI commands, as the Windows sources send them.
-// ATA PASS-THROUGH (16): PIO data-in, the transfer from the device counted
-// in blocks in the sector count field, one block; IDENTIFY DEVICE.
-constexpr std::uint8_t kAtaPassThroughIdentify[16] = {0x85, 0x08, 0x0E, 0, 0, 0, 1,    0,
-                                                      0,    0,    0,    0, 0, 0, 0xEC, 0};
 constexpr std::size_t kIdentifySize = 512;
-constexpr std::uint16_t kVpdAllocation = ScsiVpdBuffer::kDataSize;
-
-// Stand-ins for the shared readers of raw answers.
-std::string_view Bytes(const std::uint8_t* data, std::size_t length, Field field) {
-  if (field.offset >= length) return {};
-  return std::string_view(reinterpret_cast<const char*>(data) + field.offset,
-                          std::min(field.width, length - field.offset));
-}
-SourceTexts ReadNvmeIdentifyData(const std::uint8_t* data, std::size_t length) {
-  SourceTexts texts;
-  texts.serial = PlainText(Bytes(data, length, NVME_IDENTIFY_CONTROLLER_DATA::SN));
-  texts.model = PlainText(Bytes(data, length, NVME_IDENTIFY_CONTROLLER_DATA::MN));
-  texts.firmware = PlainText(Bytes(data, length, NVME_IDENTIFY_CONTROLLER_DATA::FR));
-  return texts;
-}
-SourceTexts ReadVpdSerialData(const std::uint8_t* page, std::size_t length) {
-  SourceTexts texts;
-  if (length < VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset ||
-      page[VPD_SERIAL_NUMBER_PAGE::PageCode.offset] != kVpdSerialNumberPage)
-    return texts;
-  texts.serial = PlainText(Bytes(page, length,
-                                 Field{VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset,
-                                       page[VPD_SERIAL_NUMBER_PAGE::PageLength.offset]}));
-  return texts;
-}
+// Room for any serial a page holds but a few bytes, and a multiple of 4,
+// which some USB bridges want (as the Windows source asks).
+constexpr std::uint16_t kVpdAllocation = 252;
 
 // What an SG_IO command came back with: error names the step that failed;
 // `transferred` the bytes the device sent.
@@ -276,7 +249,7 @@ DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
     return Refused(kSourceNvmeIdentify, StepError("nvme-admin", error), node);
   // A positive result is the status the controller completed the command with.
   if (result != 0) return Refused(kSourceNvmeIdentify, StepError("nvme-status", result), node);
-  return Answered(kSourceNvmeIdentify, node, ReadNvmeIdentifyData(data.data(), data.size()));
+  return Answered(kSourceNvmeIdentify, node, ReadNvmeControllerTexts(data));
 }
 
 DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -288,7 +261,8 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
     const FileRead file = ReadAttribute(system, path);
     const AtaIdWords words = ReadAtaIdFile(file.bytes);
     if (file.error.empty() && words.bytes > 0)
-      return Answered(kSourceAtaIdentify, path, ReadIdentifyTexts(words.block.data(), words.bytes));
+      return Answered(kSourceAtaIdentify, path,
+                      ReadIdentifyTexts(std::span(words.block).first(words.bytes)));
     error = file.error.empty() ? StepError("short", 0) : file.error;
     via = path;
   }
@@ -299,10 +273,12 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
   if (device.fd() < 0)
     return Refused(kSourceAtaIdentify, StepError("open", device.error()), disk.node);
   std::uint8_t data[kIdentifySize] = {};
-  const ScsiAnswer answer = SendScsiCommand(system, device.fd(), kAtaPassThroughIdentify,
-                                            sizeof kAtaPassThroughIdentify, data, sizeof data);
+  constexpr auto kCdb = SatIdentifyCdb();
+  const ScsiAnswer answer =
+      SendScsiCommand(system, device.fd(), kCdb.data(), kCdb.size(), data, sizeof data);
   if (!answer.error.empty()) return Refused(kSourceAtaIdentify, answer.error, disk.node);
-  return Answered(kSourceAtaIdentify, disk.node, ReadIdentifyTexts(data, answer.transferred));
+  return Answered(kSourceAtaIdentify, disk.node,
+                  ReadIdentifyTexts(std::span(data).first(answer.transferred)));
 }
 
 DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -313,23 +289,19 @@ DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
   const FileRead file = ReadAttribute(system, path);
   if (file.error.empty()) {
     const auto* page = reinterpret_cast<const std::uint8_t*>(file.bytes.data());
-    return Answered(kSourceScsiVpd80, path, ReadVpdSerialData(page, file.bytes.size()));
+    return Answered(kSourceScsiVpd80, path, ReadVpdSerialTexts(std::span(page, file.bytes.size())));
   }
 
   const NodeOwner device(system, disk.node);
   if (device.fd() < 0)
     return Refused(kSourceScsiVpd80, StepError("open", device.error()), disk.node);
-  std::uint8_t cdb[InquiryCdb6::kSize] = {};
-  cdb[InquiryCdb6::OperationCode.offset] = kScsiopInquiry;
-  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
-  cdb[InquiryCdb6::PageCode.offset] = kVpdSerialNumberPage;
-  cdb[InquiryCdb6::AllocationLength.offset] = static_cast<std::uint8_t>(kVpdAllocation >> 8);
-  cdb[InquiryCdb6::AllocationLength.offset + 1] = static_cast<std::uint8_t>(kVpdAllocation);
+  constexpr auto kCdb = VpdInquiryCdb(kVpdSerialNumberPage, kVpdAllocation);
   std::uint8_t page[kVpdAllocation] = {};
   const ScsiAnswer answer =
-      SendScsiCommand(system, device.fd(), cdb, sizeof cdb, page, sizeof page);
+      SendScsiCommand(system, device.fd(), kCdb.data(), kCdb.size(), page, sizeof page);
   if (!answer.error.empty()) return Refused(kSourceScsiVpd80, answer.error, disk.node);
-  return Answered(kSourceScsiVpd80, disk.node, ReadVpdSerialData(page, answer.transferred));
+  return Answered(kSourceScsiVpd80, disk.node,
+                  ReadVpdSerialTexts(std::span(page).first(answer.transferred)));
 }
 
 DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool udevDatabase) {

@@ -55,7 +55,6 @@ struct VPD_SERIAL_NUMBER_PAGE {
 };
 static_assert(Adjacent(VPD_SERIAL_NUMBER_PAGE::PageLength, VPD_SERIAL_NUMBER_PAGE::SerialNumber));
 
-
 // ATA PASS-THROUGH (16): an ATA command wrapped in a SCSI command block,
 // which most USB-to-SATA bridges pass on to the drive. Each 16-bit register
 // is two bytes, the high one (the 48-bit command's) first.
