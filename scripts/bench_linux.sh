@@ -32,17 +32,20 @@ median() { sort -n | awk '{ v[NR] = $1 } END {
   print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Prints the medians of "hdsn <µs>" and "lsblk <µs>" lines read from $1, for
-# $2 disks, with the ratio and the cost per disk.
+# $2 disks, with the ratio and the cost per disk; keeps the medians of the
+# last guest in last_hdsn, last_lsblk and last_n.
 report() {
   local hdsn lsblk_median
   hdsn=$(awk '$1 == "hdsn" { print $2 }' "$1" | median)
   lsblk_median=$(awk '$1 == "lsblk" { print $2 }' "$1" | median)
+  last_hdsn=$hdsn last_lsblk=$lsblk_median last_n=$2
   awk -v h="$hdsn" -v l="$lsblk_median" -v n="$2" -v where="$3" 'BEGIN {
     printf "  %-52s hdsn-disks %8.1f ms  lsblk %8.1f ms  ratio %.2f  per disk: hdsn-disks %.2f ms, lsblk %.2f ms\n",
       where, h / 1000, l / 1000, h / l, h / 1000 / n, l / 1000 / n }'
 }
 
-echo "Median of $runs runs each, alternated; hdsn-disks $(stat -c %s "$program") bytes, static"
+echo "Median of $runs runs each, alternated; hdsn-disks $(stat -c %s "$program") bytes;" \
+  "load average $(cut -d ' ' -f 1-3 /proc/loadavg) on $(nproc) cores"
 
 # This machine: its own disks, as whoever runs the bench.
 host_times=$(mktemp)
@@ -61,6 +64,7 @@ for ((run = 1; run <= runs; run++)); do
 done
 host_disks=$("$program" --json 2>/dev/null | grep -o '"device": "/dev/[^"]*"' | wc -l)
 report "$host_times" "$((host_disks > 0 ? host_disks : 1))" "this machine ($host_disks disks)"
+last_n=
 
 [[ -n $counts ]] || exit 0
 if ! qemu_can_run >/dev/null || ! qemu_fetch_kernel build/qemu-cache >/dev/null; then
@@ -127,7 +131,15 @@ EOF
   fi
   # The first run of each is untimed: caches warm up.
   grep -E '^(hdsn|lsblk) ' "$work/out-$n.txt" | tail -n +3 >"$work/times-$n.txt"
+  previous=${last_n:+$last_n $last_hdsn $last_lsblk}
   report "$work/times-$n.txt" "$n" \
     "QEMU, $n disks (listed: $(grep '^count ' "$work/out-$n.txt" |
       awk '{ printf "%s%s %s", (NR > 1 ? ", " : ""), $2, $3 }'))"
+  # What each disk added from the previous guest to this one.
+  if [[ -n $previous ]]; then
+    read -r n0 h0 l0 <<<"$previous"
+    awk -v n0="$n0" -v h0="$h0" -v l0="$l0" -v n="$n" -v h="$last_hdsn" -v l="$last_lsblk" 'BEGIN {
+      printf "  each disk from %d to %d disks added: hdsn-disks %.2f ms, lsblk %.2f ms\n",
+        n0, n, (h - h0) / 1000 / (n - n0), (l - l0) / 1000 / (n - n0) }'
+  fi
 done
