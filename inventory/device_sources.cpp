@@ -169,7 +169,43 @@ void RefuseAll(DeviceSources& disk, const std::string& error) {
   disk.vpd = Refused(kSourceScsiVpd80, error);
 }
 
+// \\.\C: for the root C:\; empty for a root of any other form.
+std::string VolumeDevicePath(const std::string& root) {
+  if (root.size() != 3 || root[1] != ':' || root[2] != '\\') return {};
+  return "\\\\.\\" + root.substr(0, 2);
+}
+
 }  // namespace
+
+std::optional<std::vector<std::uint32_t>> AskVolumeDisks(DeviceIoInterface& devices,
+                                                         const std::string& root) {
+  const std::string path = VolumeDevicePath(root);
+  if (path.empty()) return std::nullopt;
+  DeviceHandleOwner volume(devices,
+                           devices.CreateFileA(path.c_str(), /*desiredAccess=*/0, kShareReadWrite,
+                                               kOpenExisting, /*flagsAndAttributes=*/0));
+  if (!volume.valid()) return std::nullopt;
+
+  std::uint8_t extents[VolumeExtentsBuffer::kSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(volume.get(), kIoctlVolumeGetVolumeDiskExtents, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, extents, sizeof extents, &bytesReturned) != 0) {
+    std::vector<std::uint32_t> disks =
+        ReadVolumeDiskNumbers(extents, sizeof extents, bytesReturned);
+    if (!disks.empty()) return disks;
+  }
+  // Wine answers the extents request with none; the device number names the
+  // disk of a volume that lies on one.
+  std::uint8_t number[STORAGE_DEVICE_NUMBER::kSize] = {};
+  bytesReturned = 0;
+  if (devices.DeviceIoControl(volume.get(), kIoctlStorageGetDeviceNumber, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, number, sizeof number, &bytesReturned) == 0)
+    return std::nullopt;
+  const std::optional<std::uint32_t> disk =
+      ReadDiskDeviceNumber(number, sizeof number, bytesReturned);
+  if (!disk) return std::nullopt;
+  return std::vector<std::uint32_t>{*disk};
+}
 
 DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index) {
   DeviceSources disk;

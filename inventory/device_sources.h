@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "inventory/disk_inventory.h"
 
@@ -29,5 +31,11 @@ struct DeviceSources {
 };
 
 DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index);
+
+// The numbers of the disks that hold the volume of a root such as "C:\\",
+// asked of the volume's device (\\.\C:): every disk of its extents or,
+// when it gives none, its device number. None when neither answers.
+std::optional<std::vector<std::uint32_t>> AskVolumeDisks(DeviceIoInterface& devices,
+                                                         const std::string& root);
 
 }  // namespace hdsn

@@ -151,4 +151,28 @@ AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
   return read;
 }
 
+std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,
+                                                 std::uint32_t bytesReturned) {
+  std::vector<std::uint32_t> disks;
+  const std::size_t limit = std::min<std::size_t>(size, bytesReturned);
+  if (limit < VOLUME_DISK_EXTENTS::Extents.offset) return disks;
+  const std::size_t whole = (limit - VOLUME_DISK_EXTENTS::Extents.offset) / DISK_EXTENT::kSize;
+  const std::size_t count = std::min<std::size_t>(
+      LoadLe32(answer + VOLUME_DISK_EXTENTS::NumberOfDiskExtents.offset), whole);
+  for (std::size_t at = 0; at < count; ++at) {
+    const std::uint8_t* extent =
+        answer + VOLUME_DISK_EXTENTS::Extents.offset + at * DISK_EXTENT::kSize;
+    disks.push_back(LoadLe32(extent + DISK_EXTENT::DiskNumber.offset));
+  }
+  return disks;
+}
+
+std::optional<std::uint32_t> ReadDiskDeviceNumber(const std::uint8_t* answer, std::size_t size,
+                                                  std::uint32_t bytesReturned) {
+  if (std::min<std::size_t>(size, bytesReturned) < STORAGE_DEVICE_NUMBER::DeviceNumber.end() ||
+      LoadLe32(answer + STORAGE_DEVICE_NUMBER::DeviceType.offset) != kFileDeviceDisk)
+    return std::nullopt;
+  return LoadLe32(answer + STORAGE_DEVICE_NUMBER::DeviceNumber.offset);
+}
+
 }  // namespace hdsn

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "inventory/disk_protocol.h"
 
@@ -58,5 +59,16 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
 // page for its page length, cut to the bytes transferred.
 AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
+
+// IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS's answer: the disk number of each
+// extent, as many as NumberOfDiskExtents says and the answer holds whole.
+std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,
+                                                 std::uint32_t bytesReturned);
+
+// IOCTL_STORAGE_GET_DEVICE_NUMBER's answer: the device number when the
+// device is a disk (FILE_DEVICE_DISK); none for any other device or an answer
+// too short.
+std::optional<std::uint32_t> ReadDiskDeviceNumber(const std::uint8_t* answer, std::size_t size,
+                                                  std::uint32_t bytesReturned);
 
 }  // namespace hdsn

@@ -1,5 +1,6 @@
 #include "inventory/disk_inventory.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <set>
@@ -102,12 +103,17 @@ DiskInventory ListDisks(const Platform& platform) {
   std::uint32_t serial = 0;
   const bool volumeRead = ReadSystemVolume(platform.system, root, serial);
   // An empty root would have asked for the current directory's volume.
-  if (root[0] != '\0') {
-    inventory.systemVolume.root = root;
-    if (volumeRead) {
-      char text[16];
-      std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(serial));
-      inventory.systemVolume.serial = text;
+  if (root[0] == '\0') return inventory;
+  inventory.systemVolume.root = root;
+  if (volumeRead) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(serial));
+    inventory.systemVolume.serial = text;
+  }
+  if (const auto systemDisks = AskVolumeDisks(platform.devices, root)) {
+    for (DiskEntry& disk : inventory.disks) {
+      disk.system = std::find(systemDisks->begin(), systemDisks->end(),
+                              static_cast<std::uint32_t>(*disk.index)) != systemDisks->end();
     }
   }
   return inventory;

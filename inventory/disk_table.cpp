@@ -29,8 +29,10 @@ std::string DiskName(const DiskEntry& disk) {
   return disk.index ? std::to_string(*disk.index) : Shown(disk.device);
 }
 
+constexpr char kSystemMark[] = "*";
+
 Row DiskRow(const DiskEntry& disk) {
-  return {DiskName(disk),
+  return {DiskName(disk) + (disk.system.value_or(false) ? kSystemMark : ""),
           disk.busType ? BusTypeName(*disk.busType) : kMissing,
           ShownOrMissing(disk.serial),
           ShownOrMissing(disk.model),
@@ -75,6 +77,10 @@ std::string FormatDiskTable(const DiskInventory& inventory) {
         widths[column] = std::max(widths[column], row[column].size());
     }
     for (const Row& row : rows) AppendRow(out, row, widths);
+    const auto system = [](const DiskEntry& disk) { return disk.system.value_or(false); };
+    if (std::any_of(inventory.disks.begin(), inventory.disks.end(), system))
+      out += std::string(kSystemMark) + " holds the system volume " +
+             ShownOrMissing(inventory.systemVolume.root) + "\n";
   }
   out += '\n';
   for (const DiskEntry& disk : inventory.disks) {

@@ -23,6 +23,58 @@ static_assert(kIoctlAtaPassThrough == CtlCode(kFileDeviceController, 0x40B, kMet
 static_assert(kIoctlScsiPassThrough == CtlCode(kFileDeviceController, 0x401, kMethodBuffered,
                                                kFileReadAccess | kFileWriteAccess));
 
+// The system disk: asked of the system volume's device (\\.\C:), which
+// opens with no access rights.
+inline constexpr std::uint32_t kIoctlVolumeBase = 0x56;  // 'V'
+inline constexpr std::uint32_t kIoctlVolumeGetVolumeDiskExtents = 0x00560000;
+inline constexpr std::uint32_t kIoctlStorageGetDeviceNumber = 0x002D1080;
+static_assert(kIoctlVolumeGetVolumeDiskExtents ==
+              CtlCode(kIoctlVolumeBase, 0, kMethodBuffered, kFileAnyAccess));
+static_assert(kIoctlStorageGetDeviceNumber ==
+              CtlCode(kFileDeviceMassStorage, 0x420, kMethodBuffered, kFileAnyAccess));
+
+// One stretch of a volume on one disk.
+struct DISK_EXTENT {
+  static constexpr Field DiskNumber{0, 4};
+  static constexpr Field StartingOffset{8, 8};  // four bytes of padding before it
+  static constexpr Field ExtentLength{16, 8};
+  static constexpr std::size_t kSize = 24;
+};
+static_assert(DISK_EXTENT::DiskNumber.end() + 4 == DISK_EXTENT::StartingOffset.offset);
+static_assert(Adjacent(DISK_EXTENT::StartingOffset, DISK_EXTENT::ExtentLength));
+static_assert(DISK_EXTENT::ExtentLength.end() == DISK_EXTENT::kSize);
+
+// The volume's extents: the count, then as many DISK_EXTENTs, the first one
+// declared in the structure (aligned to 8).
+struct VOLUME_DISK_EXTENTS {
+  static constexpr Field NumberOfDiskExtents{0, 4};
+  static constexpr Field Extents{8, DISK_EXTENT::kSize};  // the first of NumberOfDiskExtents
+  static constexpr std::size_t kSize = 32;
+};
+static_assert(VOLUME_DISK_EXTENTS::NumberOfDiskExtents.end() + 4 ==
+              VOLUME_DISK_EXTENTS::Extents.offset);
+static_assert(VOLUME_DISK_EXTENTS::Extents.end() == VOLUME_DISK_EXTENTS::kSize);
+
+// Room for the extents of a volume spanning many disks: a volume with more
+// answers ERROR_MORE_DATA, and the program then asks its device number.
+struct VolumeExtentsBuffer {
+  static constexpr std::size_t kExtents = 64;
+  static constexpr std::size_t kSize =
+      VOLUME_DISK_EXTENTS::Extents.offset + kExtents * DISK_EXTENT::kSize;
+};
+static_assert(VolumeExtentsBuffer::kSize == 1544);
+
+struct STORAGE_DEVICE_NUMBER {
+  static constexpr Field DeviceType{0, 4};
+  static constexpr Field DeviceNumber{4, 4};
+  static constexpr Field PartitionNumber{8, 4};
+  static constexpr std::size_t kSize = 12;
+};
+static_assert(Adjacent(STORAGE_DEVICE_NUMBER::DeviceType, STORAGE_DEVICE_NUMBER::DeviceNumber));
+static_assert(Adjacent(STORAGE_DEVICE_NUMBER::DeviceNumber,
+                       STORAGE_DEVICE_NUMBER::PartitionNumber));
+static_assert(STORAGE_DEVICE_NUMBER::PartitionNumber.end() == STORAGE_DEVICE_NUMBER::kSize);
+
 // STORAGE_PROPERTY_ID and STORAGE_QUERY_TYPE values.
 inline constexpr std::uint32_t kStorageDeviceProperty = 0;
 inline constexpr std::uint32_t kStorageAdapterProtocolSpecificProperty = 49;

@@ -98,6 +98,8 @@ void RichDisksMachine(SimMachine& m) {
   m.devices.physicalDrives[3] = MakeUsbBridge("USB-BRIDGE-0001", "USB Disk");
   m.wmi.AddInventoryDisk(0, u"0025_3881_91B2_1234.", u"NVMe SSD", u"NV-FW-01");
   m.wmi.AddInventoryDisk(5, u"WMI-ONLY", u"Virtual Disk", u"1.0");
+  m.devices.volumeExtents.emplace();  // and so the device number is asked too
+  m.devices.volumeDeviceNumber = {.number = 1};
 }
 
 TEST(DisksFaultSweep, EveryCallFailingInTurnKeepsTheDocumentWholeAndLeavesNothingBehind) {

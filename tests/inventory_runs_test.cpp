@@ -145,6 +145,47 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/sources/2/serial": "AB-SERIAL",
           "/disks/1/sources/2/serial": "AB\u0000CD", "/disks/1/sources/2/firmware": "1.0"})"},
+        InventoryCase{"SystemDisksFromTheVolumesExtents",
+                      [](SimMachine& m) {
+                        for (int drive : {0, 1, 2})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("USB", "DISK");
+                        m.wmi.AddInventoryDisk(7, u"WMI-ONLY", u"Virtual Disk", u"");
+                        m.devices.volumeExtents = {2, 1};
+                        m.devices.volumeDeviceNumber = {.number = 0};
+                      },
+                      R"({"indexes": [0, 1, 2, 7], "/disks/0/system": false,
+          "/disks/1/system": true, "/disks/2/system": true, "/disks/3/system": false})"},
+        InventoryCase{"SystemDiskFromTheDeviceNumberWhenNoExtent",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("USB", "DISK");
+                        m.devices.volumeExtents.emplace();
+                        m.devices.volumeDeviceNumber = {.number = 1};
+                      },
+                      R"({"/disks/0/system": false, "/disks/1/system": true})"},
+        InventoryCase{"SystemUnknownWhenTheVolumeIsNoDisk",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.volumeDeviceNumber = {.type = 0x24, .number = 0};
+                      },
+                      R"({"/disks/0/system": null})"},
+        InventoryCase{"SystemUnknownForARootThatNamesNoDrive",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.system.windowsDirectory = "\\\\SERVER\\WINDOWS";
+                        m.devices.volumeDeviceNumber = {.number = 0};
+                      },
+                      R"({"/disks/0/system": null})"},
+        InventoryCase{"ExtentCountBeyondTheAnswerIsCut",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("USB", "DISK");
+                        Bytes extents(32, 0);
+                        extents[0] = 200;
+                        extents[8] = 1;
+                        m.devices.answerOverrides[kIoctlVolumeGetVolumeDiskExtents] = {extents};
+                      },
+                      R"({"/disks/0/system": false, "/disks/1/system": true})"},
         InventoryCase{"GapInTheNumbering",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("FIRST", "DISK");
@@ -290,6 +331,8 @@ void RequestsMachine(SimMachine& m) {
   m.devices.physicalDrives[0].nvmeProperty = kStorageDeviceProtocolSpecificProperty;
   m.devices.physicalDrives[2] = MakeSataDrive("SATA-SERIAL", "DISK");
   m.devices.physicalDrives[2].ataPassThrough = false;
+  m.devices.volumeExtents.emplace();
+  m.devices.volumeDeviceNumber = {.number = 2};
 }
 
 TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
@@ -367,7 +410,8 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
               std::make_tuple(3u, 3u, 0u));
     if (open.handle != kInvalidHandleValue) opened.push_back(open.handle);
   }
-  EXPECT_EQ(access.size(), 64u);
+  EXPECT_EQ(access.size(), 65u);
+  EXPECT_EQ(access["\\\\.\\C:"], std::vector<std::uint32_t>{0});
   EXPECT_EQ(access["\\\\.\\PhysicalDrive0"],
             (std::vector<std::uint32_t>{0, kGenericRead | kGenericWrite}));
   EXPECT_EQ(access["\\\\.\\PhysicalDrive1"], std::vector<std::uint32_t>{0});
@@ -387,6 +431,17 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
                                                                 {kSmartGetVersion, false},
                                                                 {kSmartRcvDriveData, false},
                                                                 {kIoctlScsiPassThrough, false}}));
+
+  // The system volume: its extents (none, as under Wine), then its device
+  // number, each with no input and room for the whole answer.
+  std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> volume;
+  for (const RequestRecord& request : m.devices.requests) {
+    if (request.path == kSystemVolumePath)
+      volume.emplace_back(request.code, request.inSize, request.outSize);
+  }
+  EXPECT_EQ(volume, (std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+                        {kIoctlVolumeGetVolumeDiskExtents, 0, 1544},
+                        {kIoctlStorageGetDeviceNumber, 0, 12}}));
 }
 
 // The SMART fallback sends what method 1 sends for the same drive index.
@@ -498,11 +553,13 @@ TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
   m.devices.administrator = true;
   m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD 500");
   m.system.volumeSerials = {{"C:\\", 0x5C1D2E3F}};
+  m.devices.volumeDeviceNumber = {.number = 1};
   EXPECT_EQ(m.RunDisks(), 0);
   EXPECT_EQ(m.console.output,
             "Disk  Bus   Serial           Model         Firmware  Source\n"
             "0     NVMe  NVME0R123456A    NVMe SSD 1TB  NV-FW-01  nvme-identify\n"
-            "1     SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "1*    SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "* holds the system volume C:\\\n"
             "\n"
             "Disk 0 sources disagree: storage-descriptor \"0025_3881_91B2_1234.\", nvme-identify "
             "\"NVME0R123456A\", wmi \"0025_3881_91B2_1234.\"\n"

@@ -419,8 +419,9 @@ TEST(LinuxProgram, TableNamesDisksByTheirNodes) {
   MountRoot(m.system, "vda");
   EXPECT_EQ(m.RunDisks(), 0);
   EXPECT_EQ(m.console.output,
-            "Disk      Bus      Serial  Model  Firmware  Source\n"
-            "/dev/vda  Virtual  VBLK-1  -      -         sysfs\n"
+            "Disk       Bus      Serial  Model  Firmware  Source\n"
+            "/dev/vda*  Virtual  VBLK-1  -      -         sysfs\n"
+            "* holds the system volume /\n"
             "\n"
             "System volume / serial -\n");
 }

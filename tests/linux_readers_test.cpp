@@ -1,1 +1,127 @@
+// The readers of what Linux publishes: the kernel's IDENTIFY text, udev's
+// database, the mount table, blkid's cache, and the natural order of names.
 #include "inventory/linux_readers.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "test_support.h"
+
+namespace hdsn {
+namespace {
+
+// The kernel's text of words 0 to n-1, word k having the value 0x0100 * k + 1.
+std::string IdText(int words) {
+  std::string text;
+  char word[8];
+  for (int k = 0; k < words; ++k) {
+    std::snprintf(word, sizeof word, "%04x", (0x0100 * k + 1) & 0xFFFF);
+    text += word;
+    text += (k + 1) % 8 == 0 ? '\n' : ' ';
+  }
+  return text;
+}
+
+struct IdCase {
+  const char* name;
+  std::string text;
+  std::size_t bytes;
+};
+
+class AtaIdFile : public testing::TestWithParam<IdCase> {};
+
+TEST_P(AtaIdFile, GivesTheWordsReadLowByteFirst) {
+  const AtaIdWords words = ReadAtaIdFile(GetParam().text);
+  EXPECT_EQ(words.bytes, GetParam().bytes);
+  for (std::size_t k = 0; k < 256; ++k) {
+    const bool read = 2 * k < words.bytes;
+    EXPECT_EQ(words.block[2 * k], read ? 0x01 : 0) << k;
+    EXPECT_EQ(words.block[2 * k + 1], read ? k & 0xFF : 0) << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, AtaIdFile,
+    testing::Values(IdCase{"Empty", "", 0}, IdCase{"NotHex", "0001 zz01 0201", 2},
+                    IdCase{"FiveDigitWord", "0001 01001 0201", 2},
+                    IdCase{"CutInsideALine", IdText(21), 42},
+                    IdCase{"WithoutTheLastLineFeed", IdText(256).substr(0, 1279), 512},
+                    IdCase{"Whole", IdText(256), 512},
+                    IdCase{"WordsBeyond256Ignored", IdText(256) + "ffff ffff\n", 512}),
+    sim::RowName());
+
+TEST(UdevProperty, TakesTheWholeKeyOfAnEntryLine) {
+  const std::string database =
+      "S:disk/by-id/ata-DISK_SN1\n"
+      "E:ID_SERIAL=DISK_SN1\n"
+      "E:ID_SERIAL_SHORT=SN1\n"
+      "I:ID_MODEL=not an entry\n"
+      "E:ID_MODEL=\n"
+      "E:ID_REVISION=1.0";
+  EXPECT_EQ(UdevProperty(database, "ID_SERIAL"), "DISK_SN1");
+  EXPECT_EQ(UdevProperty(database, "ID_SERIAL_SHORT"), "SN1");
+  EXPECT_EQ(UdevProperty(database, "ID_MODEL"), "");
+  EXPECT_EQ(UdevProperty(database, "ID_REVISION"), "1.0");
+  EXPECT_EQ(UdevProperty(database, "ID_SER"), std::nullopt);
+  EXPECT_EQ(UdevProperty("E:ID_SERIAL", "ID_SERIAL"), std::nullopt);
+}
+
+TEST(MountedRoot, IsTheLastMountOnSlash) {
+  const std::string table =
+      "1 1 0:2 / / rw - rootfs rootfs rw\n"
+      "22 1 8:2 / /boot rw shared:2 - ext4 /dev/sda1 rw\n"
+      "23 1 253:0 / / rw,relatime shared:1 master:3 - xfs /dev/mapper/root rw\n"
+      "24 1 x:y / / rw - ext4 /dev/bad rw\n";
+  const std::optional<MountedRoot> root = ReadMountedRoot(table);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->major, 253u);
+  EXPECT_EQ(root->minor, 0u);
+  EXPECT_EQ(root->source, "/dev/mapper/root");
+  EXPECT_FALSE(ReadMountedRoot("22 1 8:2 / /boot rw - ext4 /dev/sda1 rw\n"));
+  EXPECT_FALSE(ReadMountedRoot("1 1 1234567890:0 / / rw - ext4 /dev/x rw"));
+}
+
+TEST(BlkidCache, FindsTheDeviceByNumberElseByNode) {
+  const std::string cache =
+      "<device DEVNO=\"0x0801\" TIME=\"1.1\" UUID=\"first\" TYPE=\"ext4\">/dev/sda1</device>\n"
+      "<device DEVNO=\"0x10300\" UUID=\"nvme\">/dev/nvme0n1</device>\n"
+      "<device UUID=\"by-node\" TYPE=\"xfs\">/dev/vdb1</device>\n"
+      "<device DEVNO=\"0x0802\" UUID=\"unterminated>/dev/sda2</device>\n";
+  EXPECT_EQ(BlkidCacheUuid(cache, 8, 1, "/dev/other"), "first");
+  EXPECT_EQ(BlkidCacheUuid(cache, 259, 0, ""), "nvme");
+  EXPECT_EQ(BlkidCacheUuid(cache, 1, 0x1000, ""), std::nullopt);
+  EXPECT_EQ(BlkidCacheUuid(cache, 3, 0, ""), std::nullopt);
+  // makedev(1, 0x100): the minor's high bits go above the major's.
+  EXPECT_EQ(BlkidCacheUuid("<device DEVNO=\"0x100100\" UUID=\"u\">x</device>", 1, 0x100, ""), "u");
+  EXPECT_EQ(BlkidCacheUuid(cache, 254, 17, "/dev/vdb1"), "by-node");
+  EXPECT_EQ(BlkidCacheUuid(cache, 8, 2, "/dev/sda2"), std::nullopt);
+}
+
+struct OrderCase {
+  const char* name;
+  const char* first;
+  const char* second;
+};
+
+class NaturalOrder : public testing::TestWithParam<OrderCase> {};
+
+TEST_P(NaturalOrder, PutsTheFirstBeforeTheSecond) {
+  EXPECT_TRUE(NaturalNameLess(GetParam().first, GetParam().second));
+  EXPECT_FALSE(NaturalNameLess(GetParam().second, GetParam().first));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NaturalOrder,
+                         testing::Values(OrderCase{"Letters", "sda", "sdb"},
+                                         OrderCase{"MoreLettersLater", "sdz", "sdaa"},
+                                         OrderCase{"SameLengthAlphabetical", "sdaz", "sdba"},
+                                         OrderCase{"Numbers", "nvme1n1", "nvme10n1"},
+                                         OrderCase{"Namespaces", "nvme0n2", "nvme0n10"},
+                                         OrderCase{"KindsByPrefix", "nvme9n1", "sda"},
+                                         OrderCase{"VirtioLetters", "vdz", "vdab"},
+                                         OrderCase{"LeadingZeros", "mmcblk0", "mmcblk1"}),
+                         sim::RowName());
+
+}  // namespace
+}  // namespace hdsn

@@ -24,6 +24,22 @@ namespace {
 static_assert(IOCTL_ATA_PASS_THROUGH == kIoctlAtaPassThrough);
 static_assert(IOCTL_SCSI_PASS_THROUGH == kIoctlScsiPassThrough);
 
+static_assert(IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS == kIoctlVolumeGetVolumeDiskExtents);
+static_assert(IOCTL_STORAGE_GET_DEVICE_NUMBER == kIoctlStorageGetDeviceNumber);
+static_assert(FILE_DEVICE_DISK == kFileDeviceDisk);
+
+static_assert(sizeof(::DISK_EXTENT) == DISK_EXTENT::kSize);
+HDSN_SAME_FIELD(DISK_EXTENT, DiskNumber);
+HDSN_SAME_FIELD(DISK_EXTENT, StartingOffset);
+HDSN_SAME_FIELD(DISK_EXTENT, ExtentLength);
+static_assert(sizeof(::VOLUME_DISK_EXTENTS) == VOLUME_DISK_EXTENTS::kSize);
+HDSN_SAME_FIELD(VOLUME_DISK_EXTENTS, NumberOfDiskExtents);
+HDSN_SAME_FIELD(VOLUME_DISK_EXTENTS, Extents);
+static_assert(sizeof(::STORAGE_DEVICE_NUMBER) == STORAGE_DEVICE_NUMBER::kSize);
+HDSN_SAME_FIELD(STORAGE_DEVICE_NUMBER, DeviceType);
+HDSN_SAME_FIELD(STORAGE_DEVICE_NUMBER, DeviceNumber);
+HDSN_SAME_FIELD(STORAGE_DEVICE_NUMBER, PartitionNumber);
+
 static_assert(::StorageDeviceProperty == kStorageDeviceProperty);
 static_assert(::StorageAdapterProtocolSpecificProperty == kStorageAdapterProtocolSpecificProperty);
 static_assert(::StorageDeviceProtocolSpecificProperty == kStorageDeviceProtocolSpecificProperty);

@@ -42,7 +42,12 @@ run --json
 check "--json exits 0 (got $status)" test "$status" = 0
 check "--json prints one JSON document" json_documents 1
 disk0='.disks[] | select(.index == 0)'
+check "the document is version 2" json '.schema_version == 2'
 check "disk 0 is on the SCSI bus" json "$disk0 | .bus == \"SCSI\""
+check "disk 0 is \\\\.\\PhysicalDrive0" json "$disk0 | .device == \"\\\\\\\\.\\\\PhysicalDrive0\""
+check "disk 0 holds the system volume (its device number under Wine)" json "$disk0 | .system == true"
+check "every other disk does not" json '[.disks[] | select(.index != 0) | .system] | all(. == false)'
+check "no source names its via" json '[.disks[].sources[] | has("via")] | any | not'
 check "disk 0 has the serial WINEHDISK from wmi" \
   json "$disk0 | .serial == \"WINEHDISK\" and .serial_source == \"wmi\""
 check "disk 0 has its five sources in order" json "[$disk0 | .sources[].name] ==
@@ -56,7 +61,9 @@ check "system_volume is C:\\ with serial $serial" \
 run
 check "the table exits 0 (got $status)" test "$status" = 0
 check "the table's heading" grep -Eq '^Disk +Bus +Serial +Model +Firmware +Source$' "$out"
-check "the table's row of disk 0" grep -Eq '^0 +SCSI +WINEHDISK +Wine Disk Drive +- +wmi$' "$out"
+check "the table's row of disk 0, the system disk" \
+  grep -Eq '^0\* +SCSI +WINEHDISK +Wine Disk Drive +- +wmi$' "$out"
+check "the table's note on the system disk" grep -Fxq '* holds the system volume C:\' "$out"
 check "the table's volume line" grep -Fxq "System volume C:\\ serial $serial" "$out"
 
 run --help

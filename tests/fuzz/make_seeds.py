@@ -97,6 +97,12 @@ def vpd_answer(status, page):
     return bytes(header) + page
 
 
+def volume_extents(count, disks):
+    return struct.pack('<II', count, 0) + b''.join(
+        struct.pack('<IIQQ', disk, 0, 1 << 20, 1 << 30) for disk in disks) + \
+        (bytes(24) if not disks else b'')
+
+
 DISK = identify_block('WD-WCAV12345678', 'WDC WD5000AAKS-00V1A0')
 CDROM = identify_block('', 'HL-DT-ST DVD-RAM GH22NS50', atapi=True)
 PATH_DRIVE = r'\\HOST\ROOT\CIMV2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0"'
@@ -162,6 +168,12 @@ SEEDS = {
         'length_beyond': returned(vpd_answer(0, bytes([0, 0x80, 0, 200]) + b'V1')),
         'check_condition': returned(vpd_answer(2, b'')),
     },
+    'fuzz_volume_answers': {
+        'wine_no_extent': returned(volume_extents(0, [])),
+        'spanned': returned(volume_extents(2, [0, 3])),
+        'count_beyond': returned(volume_extents(9, [1])),
+        'device_number': returned(struct.pack('<III', 7, 0, 1)),
+    },
     'fuzz_inventory_serial': {
         'hex_encoded': b'2020202057202d4443575a413541333234373538',
         'hex_uppercase': b' 2020202057202D4443575A413541333234373538\0',
@@ -177,6 +189,27 @@ SEEDS = {
         'logical_disk_path': struct.pack('<H', 254) + utf16(PATH_LOGICAL),
         'wide_characters': struct.pack('<H', 8) + utf16(' \u00e9\u4e2d\u0001 '),
     },
+}
+
+def ata_id_text(block):
+    """The kernel's text of IDENTIFY data: each word's value in hex, eight to a line."""
+    words = struct.unpack('<256H', block)
+    return ''.join('%04x%s' % (word, '\n' if (k + 1) % 8 == 0 else ' ')
+                   for k, word in enumerate(words)).encode()
+
+
+SEEDS['fuzz_ata_id_file'] = {
+    'disk': ata_id_text(DISK),
+    'cut_in_a_line': ata_id_text(DISK)[:200],
+    'bad_word': ata_id_text(DISK)[:120] + b'zz' + ata_id_text(DISK)[122:],
+}
+SEEDS['fuzz_linux_texts'] = {
+    'udev': b'S:disk/by-id/ata-DISK_SN1\nE:ID_SERIAL=DISK_SN1\nE:ID_SERIAL_SHORT=SN1\n'
+            b'E:ID_FS_UUID=0b3c\nG:systemd\n',
+    'mountinfo': b'1 1 0:2 / / rw - rootfs rootfs rw\n'
+                 b'22 1 253:0 / / rw,relatime shared:1 - xfs /dev/mapper/root rw\n',
+    'blkid': b'\x08\x01<device DEVNO="0x0801" TIME="1.1" UUID="first" TYPE="ext4">'
+             b'/dev/sda1</device>\n<device UUID="by-node">/dev/sda</device>\n',
 }
 
 for target, seeds in SEEDS.items():

@@ -371,6 +371,8 @@ DeviceHandle SimDevices::CreateFileA(const char* fileName, std::uint32_t desired
     exists = scsiPorts.count(port) != 0;
   else if (IsVxdPath(path))
     exists = vxdAnswer.has_value();
+  else
+    exists = path == kSystemVolumePath;
 
   int& refusals = refuseFirstOpens[path];
   const bool refused = refusals > 0;
@@ -452,6 +454,7 @@ DriverAnswer SimDevices::Answer(const OpenDevice& device, std::uint32_t code, co
     return {*vxdAnswer, vxdResult != 0 ? 0 : kErrorGenFailure};
   }
   if (!HasAccessFor(code, device.access)) return Refuse(kErrorAccessDenied);
+  if (device.path == kSystemVolumePath) return AnswerVolume(code, outSize);
   if (const int drive = PathIndex(device.path, "PhysicalDrive", ""); drive >= 0) {
     const auto& handlers = PhysicalDriveHandlers();
     auto handler = handlers.find(code);
@@ -460,6 +463,35 @@ DriverAnswer SimDevices::Answer(const OpenDevice& device, std::uint32_t code, co
   }
   if (code != kIoctlScsiMiniport) return Refuse(kErrorInvalidFunction);
   return AnswerMiniport(scsiPorts.at(PathIndex(device.path, "Scsi", ":")), input, outSize);
+}
+
+DriverAnswer SimDevices::AnswerVolume(std::uint32_t code, std::uint32_t outSize) const {
+  Bytes answer;
+  if (code == kIoctlVolumeGetVolumeDiskExtents && volumeExtents) {
+    // The count, then each extent; as long as the structure with its one
+    // declared extent at least.
+    answer.assign(
+        std::max(VOLUME_DISK_EXTENTS::kSize,
+                 VOLUME_DISK_EXTENTS::Extents.offset + volumeExtents->size() * DISK_EXTENT::kSize),
+        0);
+    StoreLe32(answer.data(), static_cast<std::uint32_t>(volumeExtents->size()));
+    for (std::size_t at = 0; at < volumeExtents->size(); ++at)
+      StoreLe32(answer.data() + VOLUME_DISK_EXTENTS::Extents.offset + at * DISK_EXTENT::kSize,
+                (*volumeExtents)[at]);
+    if (outSize < VOLUME_DISK_EXTENTS::kSize) return Refuse(kErrorInsufficientBuffer);
+    // What fits is written, and the request fails.
+    if (answer.size() > outSize) return {answer, kErrorMoreData};
+  } else if (code == kIoctlStorageGetDeviceNumber && volumeDeviceNumber) {
+    answer.assign(STORAGE_DEVICE_NUMBER::kSize, 0);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::DeviceType.offset, volumeDeviceNumber->type);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::DeviceNumber.offset,
+              volumeDeviceNumber->number);
+    StoreLe32(answer.data() + STORAGE_DEVICE_NUMBER::PartitionNumber.offset, 1);
+    if (outSize < answer.size()) return Refuse(kErrorInsufficientBuffer);
+  } else {
+    return Refuse(kErrorInvalidFunction);
+  }
+  return {answer, 0};
 }
 
 int SimDevices::CloseHandle(DeviceHandle object) {

@@ -132,7 +132,9 @@ struct RequestRecord {
 };
 
 // Every control code the machine's drivers answer.
-inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kSmartGetVersion,
+inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kIoctlVolumeGetVolumeDiskExtents,
+                                                        layout::kIoctlStorageGetDeviceNumber,
+                                                        layout::kSmartGetVersion,
                                                         layout::kSmartRcvDriveData,
                                                         layout::kIoctlScsiMiniport,
                                                         layout::kIoctlStorageQueryProperty,
@@ -141,6 +143,8 @@ inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kSmartGetVersion
 
 // The path of the legacy IDE VxD, and the signature miniport requests carry.
 inline constexpr char kLegacyVxdPath[] = "\\\\.\\IDE21201.VXD";
+// The system volume's device, which opens for anyone as it does on Windows.
+inline constexpr char kSystemVolumePath[] = "\\\\.\\C:";
 inline constexpr char kMiniportSignature[] = "SCSIDISK";
 
 class SimDevices final : public DeviceIoInterface {
@@ -155,6 +159,15 @@ class SimDevices final : public DeviceIoInterface {
   // What the legacy VxD writes (up to 4108 bytes, whatever size it is
   // told); none: the VxD cannot be opened.
   std::optional<Bytes> vxdAnswer;
+  // What the system volume's device answers: the disk numbers of its
+  // extents (Wine answers with none), and its device type and number; none:
+  // that request fails with ERROR_INVALID_FUNCTION.
+  std::optional<std::vector<std::uint32_t>> volumeExtents;
+  struct DeviceNumber {
+    std::uint32_t type = layout::kFileDeviceDisk;
+    std::uint32_t number = 0;
+  };
+  std::optional<DeviceNumber> volumeDeviceNumber;
   // Whether the VxD's request reports success (it writes all the same).
   int vxdResult = 1;
   // The first n opens of a path fail, as the legacy VxD's do while it starts.
@@ -204,6 +217,7 @@ class SimDevices final : public DeviceIoInterface {
   int Fail(std::uint32_t error);
   DriverAnswer Answer(const OpenDevice& device, std::uint32_t code, const Bytes& input,
                       std::uint32_t outSize);
+  DriverAnswer AnswerVolume(std::uint32_t code, std::uint32_t outSize) const;
 
   FaultPlan& faults_;
   std::map<DeviceHandle, OpenDevice> openHandles_;
