@@ -6,6 +6,8 @@
 #
 # Usage: scripts/bench.sh [runs] [64-bit build dir] [32-bit build dir]
 #        scripts/bench.sh linux [runs] [hdsn-disks]
+#   linux: the Linux part instead, scripts/bench_linux.sh: hdsn-disks against
+#   lsblk on this machine and in QEMU over 8 and 64 emulated disks
 #   runs: timed runs of each program (default 15), after one untimed run each
 #   build dirs: where hdsn.exe and hdsn-disks.exe are (default build/x86_64
 #   and build/i686, as the presets build them); a 32-bit dir without the
