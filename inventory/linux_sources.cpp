@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <span>
 #include <vector>
 
@@ -102,19 +101,20 @@ struct ScsiAnswer {
   std::size_t transferred = 0;
 };
 
-ScsiAnswer SendScsiCommand(LinuxSystemInterface& system, int fd, const std::uint8_t* command,
-                           std::size_t commandLength, std::uint8_t* data, std::uint32_t dataSize) {
-  std::uint8_t cdb[16] = {};
-  std::memcpy(cdb, command, std::min(commandLength, sizeof cdb));
+// The command block goes as it is: the kernel copies cmd_len bytes of it and
+// writes at most dxfer_len bytes of data and mx_sb_len bytes of sense.
+ScsiAnswer SendScsiCommand(LinuxSystemInterface& system, int fd,
+                           std::span<const std::uint8_t> command, std::span<std::uint8_t> data) {
+  const auto dataSize = static_cast<std::uint32_t>(data.size());
   std::uint8_t sense[kSenseSize] = {};
   alignas(8) std::uint8_t header[SgIoHdr::kSize] = {};
   StoreLe32(header + SgIoHdr::interface_id.offset, static_cast<std::uint32_t>(kSgInterfaceIdOrig));
   StoreLe32(header + SgIoHdr::dxfer_direction.offset, static_cast<std::uint32_t>(kSgDxferFromDev));
-  header[SgIoHdr::cmd_len.offset] = static_cast<std::uint8_t>(commandLength);
+  header[SgIoHdr::cmd_len.offset] = static_cast<std::uint8_t>(command.size());
   header[SgIoHdr::mx_sb_len.offset] = kSenseSize;
   StoreLe32(header + SgIoHdr::dxfer_len.offset, dataSize);
-  StorePointer(header, SgIoHdr::dxferp, data);
-  StorePointer(header, SgIoHdr::cmdp, cdb);
+  StorePointer(header, SgIoHdr::dxferp, data.data());
+  StorePointer(header, SgIoHdr::cmdp, command.data());
   StorePointer(header, SgIoHdr::sbp, sense);
   StoreLe32(header + SgIoHdr::timeout.offset, kCommandTimeout);
   int result = 0;
@@ -274,8 +274,7 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
     return Refused(kSourceAtaIdentify, StepError("open", device.error()), disk.node);
   std::uint8_t data[kIdentifySize] = {};
   constexpr auto kCdb = SatIdentifyCdb();
-  const ScsiAnswer answer =
-      SendScsiCommand(system, device.fd(), kCdb.data(), kCdb.size(), data, sizeof data);
+  const ScsiAnswer answer = SendScsiCommand(system, device.fd(), kCdb, data);
   if (!answer.error.empty()) return Refused(kSourceAtaIdentify, answer.error, disk.node);
   return Answered(kSourceAtaIdentify, disk.node,
                   ReadIdentifyTexts(std::span(data).first(answer.transferred)));
@@ -297,8 +296,7 @@ DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
     return Refused(kSourceScsiVpd80, StepError("open", device.error()), disk.node);
   constexpr auto kCdb = VpdInquiryCdb(kVpdSerialNumberPage, kVpdAllocation);
   std::uint8_t page[kVpdAllocation] = {};
-  const ScsiAnswer answer =
-      SendScsiCommand(system, device.fd(), kCdb.data(), kCdb.size(), page, sizeof page);
+  const ScsiAnswer answer = SendScsiCommand(system, device.fd(), kCdb, page);
   if (!answer.error.empty()) return Refused(kSourceScsiVpd80, answer.error, disk.node);
   return Answered(kSourceScsiVpd80, disk.node,
                   ReadVpdSerialTexts(std::span(page).first(answer.transferred)));

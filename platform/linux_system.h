@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,8 @@ struct LinuxPlatform {
 
 // The real system with the root "/", created on first use (Linux builds only).
 const LinuxPlatform& GetLinuxPlatform();
+// The real system under another root directory (absolute, no trailing
+// slash): a tree laid out like the system's, for tests.
+std::unique_ptr<LinuxSystemInterface> MakeLinuxSystem(const std::string& root);
 
 }  // namespace hdsn

@@ -94,6 +94,10 @@ class LinuxConsole final : public ConsoleInterface {
 
 }  // namespace
 
+std::unique_ptr<LinuxSystemInterface> MakeLinuxSystem(const std::string& root) {
+  return std::make_unique<LinuxSystem>(root);
+}
+
 const LinuxPlatform& GetLinuxPlatform() {
   static LinuxSystem system("/");
   static LinuxConsole console;

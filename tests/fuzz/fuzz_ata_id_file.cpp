@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(words.bytes % 2 == 0 && words.bytes <= words.block.size());
   // Every word takes at least one digit and a separator but the last.
   FUZZ_CHECK(words.bytes == 0 || words.bytes - 1 <= size);
-  for (std::size_t at = words.bytes; at < words.block.size(); ++at) FUZZ_CHECK(words.block[at] == 0);
+  for (std::size_t at = words.bytes; at < words.block.size(); ++at)
+    FUZZ_CHECK(words.block[at] == 0);
 
   // The words written back as the kernel writes them read back the same.
   std::string again;

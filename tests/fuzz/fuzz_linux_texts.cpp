@@ -8,8 +8,8 @@
 namespace {
 
 bool Inside(std::string_view part, std::string_view whole) {
-  return part.empty() || (part.data() >= whole.data() &&
-                          part.data() + part.size() <= whole.data() + whole.size());
+  return part.empty() ||
+         (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
 }
 
 }  // namespace
@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const unsigned major = size > 0 ? data[0] : 0;
   const unsigned minor = size > 1 ? data[1] : 0;
-  if (const std::optional<std::string> uuid = hdsn::BlkidCacheUuid(text, major, minor, "/dev/sda")) {
+  if (const std::optional<std::string> uuid =
+          hdsn::BlkidCacheUuid(text, major, minor, "/dev/sda")) {
     FUZZ_CHECK(text.find(*uuid) != std::string_view::npos);
     FUZZ_CHECK(uuid->find('"') == std::string::npos);
   }

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(disks.empty() ||
              VOLUME_DISK_EXTENTS::Extents.offset + disks.size() * DISK_EXTENT::kSize <= limit);
   if (!disks.empty())
-    FUZZ_CHECK(disks.size() <= hdsn::LoadLe32(answer.data() +
-                                              VOLUME_DISK_EXTENTS::NumberOfDiskExtents.offset));
+    FUZZ_CHECK(disks.size() <=
+               hdsn::LoadLe32(answer.data() + VOLUME_DISK_EXTENTS::NumberOfDiskExtents.offset));
   const std::optional<std::uint32_t> disk =
       hdsn::ReadDiskDeviceNumber(answer.data(), answer.size(), answer.bytesReturned());
   if (disk)

@@ -3,9 +3,10 @@
 storage descriptor and VxD answers, object paths and serial number texts.
 Run from anywhere; the seeds land in tests/fuzz/corpus/<target>/.
 
-The whole-program target reads its machine through FuzzedDataProvider, which
-no hand-made bytes describe well: its seeds are the largest inputs of a
-merged (-merge=1) corpus from a campaign of that target."""
+The whole-program targets (fuzz_whole_program, fuzz_linux_machine) read their
+machine through FuzzedDataProvider, which no hand-made bytes describe well:
+their seeds are the largest inputs of a merged (-merge=1) corpus from a
+campaign of each target."""
 import os
 import struct
 
