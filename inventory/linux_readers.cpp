@@ -58,7 +58,8 @@ std::optional<unsigned> Decimal(std::string_view text) {
 
 // The value of NAME="value" inside a blkid cache entry's opening tag.
 std::optional<std::string_view> TagAttribute(std::string_view tag, std::string_view name) {
-  const std::string pattern = " " + std::string(name) + "=\"";
+  std::string pattern(1, ' ');
+  pattern.append(name).append("=\"");
   const std::size_t start = tag.find(pattern);
   if (start == std::string_view::npos) return std::nullopt;
   const std::size_t value = start + pattern.size();

@@ -5,6 +5,9 @@
 # A benchmark, not a test: it always exits 0 once the runs are made.
 #
 # Usage: scripts/bench.sh [runs] [64-bit build dir] [32-bit build dir]
+#        scripts/bench.sh linux [runs] [hdsn-disks]
+#   linux: the Linux part instead, scripts/bench_linux.sh: hdsn-disks against
+#   lsblk on this machine and in QEMU over 8 and 64 emulated disks
 #   runs: timed runs of each program (default 15), after one untimed run each
 #   build dirs: where hdsn.exe and hdsn-disks.exe are (default build/x86_64
 #   and build/i686, as the presets build them); a 32-bit dir without the
@@ -15,6 +18,10 @@
 # timed as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [[ ${1:-} == linux ]]; then
+  shift
+  exec scripts/bench_linux.sh "$@"
+fi
 source scripts/wine.sh
 runs=${1:-15}
 dir64=${2:-build/x86_64}

@@ -58,7 +58,7 @@ class LinuxSystem final : public LinuxSystemInterface {
       // A link out of the root leaves it; the program's paths stay inside.
       if (resolved.compare(0, root_.size(), root_) != 0) return ENOENT;
       resolved.erase(0, root_.size());
-      if (resolved.empty()) resolved = "/";
+      if (resolved.empty()) resolved.push_back('/');
     }
     return 0;
   }

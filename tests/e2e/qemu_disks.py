@@ -1,0 +1,262 @@
+#!/usr/bin/python3
+"""The emulated disks of the QEMU run and the checks of what hdsn-disks said about them.
+
+  qemu_disks.py args                 QEMU's disk arguments, one per line
+  qemu_disks.py check OUT [SCHEMA]   checks the guest's output file OUT; exit 1 on a failure
+
+Disks are matched by serial number, never by name: the kernel names them in
+the order its drivers probe, which changes from boot to boot.
+"""
+import json
+import re
+import sys
+
+# One row per emulated disk: what QEMU is given and what hdsn-disks must say.
+#   kind: the row's name in the log; device: the QEMU device (blockdev added)
+#   serial: the disk's serial as every run must report it (trimmed)
+#   also: serials a source may report besides it (a USB bridge's own serial)
+#   bus, model (a text the model must contain, None: any), firmware (None: any)
+#   root, user: the serial_source expected as root and as an unprivileged user;
+#   the same as root once the kernel's copies are hidden ("hidden"), then
+#   answered by the device node, but where the disk has none to ask (node False)
+DISKS = [
+    dict(kind="sata-ahci", serial="AHCI-SER-0001", bus="SATA", model="HDSN AHCI Disk",
+         firmware="AH01", root="ata-identify", user="ata-identify",
+         device="ide-hd,bus=ahci.0,serial=AHCI-SER-0001,model=HDSN AHCI Disk,ver=AH01"),
+    # QEMU keeps the leading blank; every source trims it.
+    dict(kind="sata-ahci-2", serial="AHCI-SER-0002", bus="SATA", model="HDSN AHCI Disk Two",
+         firmware="AH02", root="ata-identify", user="ata-identify",
+         device="ide-hd,bus=ahci.1,serial= AHCI-SER-0002,model=HDSN AHCI Disk Two,ver=AH02"),
+    dict(kind="pata-piix", serial="PIIX-SER-0001", bus="ATA", model="HDSN IDE Disk",
+         firmware="ID01", root="ata-identify", user="ata-identify",
+         device="ide-hd,bus=ide.0,unit=0,serial=PIIX-SER-0001,model=HDSN IDE Disk,ver=ID01"),
+    dict(kind="nvme", serial="NVME-SER-0001", bus="NVMe", model="QEMU NVMe Ctrl",
+         firmware=None, root="nvme-identify", user="nvme-identify",
+         device="nvme,serial=NVME-SER-0001"),
+    dict(kind="nvme-2", serial="NVME-SER-0002", bus="NVMe", model="QEMU NVMe Ctrl",
+         firmware=None, root="nvme-identify", user="nvme-identify",
+         device="nvme,serial=NVME-SER-0002"),
+    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus="Virtual",
+         model="HDSN SCSI Disk", firmware="VS01", root="scsi-vpd80", user="scsi-vpd80",
+         device="scsi-hd,bus=vscsi.0,serial=VSCSI-SER-0001,vendor=HDSNVEND,"
+                "product=HDSN SCSI Disk,ver=VS01"),
+    # usb-storage has no vpd_pg80 file: as root the unit serial comes through
+    # SG_IO, as a user from the USB device's serial attribute.
+    dict(kind="usb-storage", serial="USBSTOR-SER-0001", bus="USB", model="QEMU HARDDISK",
+         firmware=None, root="scsi-vpd80", user="sysfs",
+         device="usb-storage,bus=xhci.0,serial=USBSTOR-SER-0001"),
+    # The UAS bridge and the disk behind it have serials of their own.
+    dict(kind="usb-uas", serial="UASDISK-SER-0001", also=["UASUSB-SER-0001"], bus="USB",
+         model="HDSN UAS Disk", firmware="UA01", root="scsi-vpd80", user="scsi-vpd80",
+         device="scsi-hd,bus=uas.0,scsi-id=0,lun=0,serial=UASDISK-SER-0001,vendor=HDSNUAS,"
+                "product=HDSN UAS Disk,ver=UA01"),
+    dict(kind="virtio-blk", serial="VBLK-SER-0001", bus="Virtual", model=None, firmware=None,
+         root="sysfs", user="sysfs", node=False, device="virtio-blk-pci,serial=VBLK-SER-0001"),
+]
+SOURCES = ["sysfs", "nvme-identify", "ata-identify", "scsi-vpd80", "udev"]
+CONTROLLERS = ["ahci,id=ahci", "virtio-scsi-pci,id=vscsi", "qemu-xhci,id=xhci",
+               "usb-uas,bus=xhci.0,id=uas,serial=UASUSB-SER-0001"]
+
+
+def qemu_args():
+    args = []
+    for number, disk in enumerate(DISKS):
+        args += ["-blockdev",
+                 f"driver=null-co,node-name=d{number},size=67108864,read-zeroes=on"]
+    for controller in CONTROLLERS:
+        args += ["-device", controller]
+    for number, disk in enumerate(DISKS):
+        args += ["-device", f"{disk['device']},drive=d{number}"]
+    return args
+
+
+def read_sections(path):
+    """The guest writes each file as "@@file NAME", its bytes, a newline, "@@end"."""
+    sections, name, lines = {}, None, []
+    with open(path, encoding="utf-8", errors="surrogateescape") as out:
+        for line in out:
+            if name is None:
+                if line.startswith("@@file "):
+                    name, lines = line[7:].strip(), []
+            elif line == "@@end\n":
+                sections[name] = "".join(lines)[:-1]
+                name = None
+            else:
+                lines.append(line)
+    return sections
+
+
+def natural_key(name):
+    """sda < sdz < sdaa, nvme2n1 < nvme10n1: the kernel's own order."""
+    parts = re.findall(r"\d+|[a-z]+", name)
+    return [(0, int(p), "") if p.isdigit() else (1, len(p), p) for p in parts]
+
+
+def clean(text):
+    """A text as every source must give it: no blanks, NULs or line ends around it, no controls."""
+    return text is None or (text == text.strip(" \0\t\r\n") and text != ""
+                            and all(ord(c) >= 0x20 for c in text))
+
+
+class Check:
+    def __init__(self):
+        self.failures = []
+
+    def expect(self, condition, message):
+        if not condition:
+            self.failures.append(message)
+        return condition
+
+
+def check_document(check, run, text, rc, schema):
+    """Checks one run's document; returns its disks by expected serial (or {})."""
+    check.expect(rc == "0", f"{run}: exit status {rc!r}, expected 0")
+    try:
+        doc = json.loads(text)
+    except ValueError as error:
+        check.expect(False, f"{run}: not JSON ({error}): {text[:200]!r}")
+        return {}
+    if schema is not None:
+        import jsonschema
+        try:
+            jsonschema.validate(doc, schema)
+        except jsonschema.ValidationError as error:
+            check.expect(False, f"{run}: schema: {error.message} at {list(error.absolute_path)}")
+    check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 2,
+                 f"{run}: schema_version is not the first key or not 2")
+    check.expect(doc.get("system_volume") == {"root": "/", "serial": None},
+                 f"{run}: system_volume {doc.get('system_volume')}: / is the initramfs")
+    disks = doc.get("disks", [])
+    check.expect(len(disks) == len(DISKS), f"{run}: {len(disks)} disks, QEMU gave {len(DISKS)}")
+    names = [disk.get("device", "") for disk in disks]
+    for family in ("/dev/sd", "/dev/nvme", "/dev/vd"):
+        listed = [name for name in names if name.startswith(family)]
+        check.expect(listed == sorted(listed, key=natural_key),
+                     f"{run}: {family}* not in the kernel's order: {listed}")
+    found = {}
+    for disk in disks:
+        device = disk.get("device")
+        check.expect(re.fullmatch(r"/dev/(sd[a-z]+|nvme\d+n\d+|vd[a-z]+)", str(device)),
+                     f"{run}: device {device!r}")
+        check.expect(disk.get("index", "absent") is None, f"{run} {device}: index is not null")
+        check.expect(disk.get("system") is False, f"{run} {device}: system is not false")
+        check.expect(disk.get("removable") is False, f"{run} {device}: removable is not false")
+        expected = [d for d in DISKS if d["serial"] == disk.get("serial")]
+        if not check.expect(len(expected) == 1,
+                            f"{run} {device}: serial {disk.get('serial')!r} was given to no disk"):
+            continue
+        want = expected[0]
+        if not check.expect(want["serial"] not in found,
+                            f"{run}: two disks with the serial {want['serial']}"):
+            continue
+        found[want["serial"]] = disk
+        where = f"{run} {want['kind']} ({device})"
+        check.expect(disk.get("bus") == want["bus"],
+                     f"{where}: bus {disk.get('bus')!r}, expected {want['bus']!r}")
+        for key in ("serial", "model", "firmware"):
+            check.expect(clean(disk.get(key)), f"{where}: {key} {disk.get(key)!r} is not trimmed")
+        origin = want.get(run, want["root"])
+        check.expect(disk.get("serial_source") == origin,
+                     f"{where}: serial_source {disk.get('serial_source')!r}, expected {origin}")
+        if want["model"] is not None:
+            check.expect(want["model"] in (disk.get("model") or ""),
+                         f"{where}: model {disk.get('model')!r}, expected {want['model']!r}")
+        if want["firmware"] is not None:
+            check.expect(disk.get("firmware") == want["firmware"],
+                         f"{where}: firmware {disk.get('firmware')!r}, expected {want['firmware']!r}")
+        sources = disk.get("sources", [])
+        check.expect([s.get("name") for s in sources] == SOURCES,
+                     f"{where}: sources {[s.get('name') for s in sources]}")
+        allowed = [want["serial"]] + want.get("also", [])
+        given = set()
+        for source in sources:
+            name = source.get("name")
+            check.expect("via" in source, f"{where} {name}: no via")
+            if source.get("ok"):
+                check.expect(isinstance(source.get("via"), str), f"{where} {name}: ok without via")
+                for key in ("serial", "model", "firmware"):
+                    check.expect(clean(source.get(key)),
+                                 f"{where} {name}: {key} {source.get(key)!r} is not trimmed")
+                serial = source.get("serial")
+                if serial is not None:
+                    given.add(serial)
+                    # A source that names another disk's serial read the wrong files.
+                    check.expect(serial in allowed, f"{where} {name}: serial {serial!r}")
+            else:
+                check.expect(isinstance(source.get("error"), str) and source["error"],
+                             f"{where} {name}: failed without an error")
+        if run == "hidden" and want.get("node", True):
+            answer = [s for s in sources if s.get("name") == origin][:1]
+            check.expect(answer and str(answer[0].get("via")).startswith("/dev/"),
+                         f"{where}: {origin} did not answer through the device node: {answer}")
+        udev = sources[-1] if sources else {}
+        check.expect(udev.get("ok") is False and udev.get("error") == "no udev database",
+                     f"{where}: udev source {udev}: the initramfs has no udev database")
+        check.expect(disk.get("agree") == (len(given) <= 1), f"{where}: agree {disk.get('agree')}")
+    return found
+
+
+def cell(disk, name):
+    """Root's or the user's cell: f (a file answered), d (a device node answered),
+    x (asked, no answer), - (not applicable to the disk)."""
+    if disk is None:
+        return "?"
+    for source in disk.get("sources", []):
+        if source.get("name") == name:
+            if not source.get("ok"):
+                return "-" if source.get("error") == "not applicable" else "x"
+            return "d" if str(source.get("via")).startswith("/dev/") else "f"
+    return "?"
+
+
+def check(out_path, schema_path):
+    sections = read_sections(out_path)
+    check = Check()
+    schema = None
+    if schema_path:
+        try:
+            with open(schema_path, encoding="utf-8") as f:
+                schema = json.load(f)
+        except FileNotFoundError:
+            print(f"note: {schema_path} does not exist yet: documents are only parsed")
+    runs = {}
+    check.expect(sections.get("hidden.count", "0").strip() not in ("", "0"),
+                 "hidden: no file of the kernel's was hidden")
+    for run in ("root", "user", "hidden"):
+        if not check.expect(f"{run}.json" in sections, f"{run}: the guest wrote no output"):
+            runs[run] = {}
+            continue
+        err = sections.get(f"{run}.err", "")
+        check.expect(err == "", f"{run}: standard error {err[:300]!r}")
+        runs[run] = check_document(check, run, sections[f"{run}.json"],
+                                   sections.get(f"{run}.rc", "").strip(), schema)
+    check.expect(sections.get("user.uid", "").strip() == "1000",
+                 f"user run's uid {sections.get('user.uid')!r}, expected 1000")
+    table = sections.get("table.txt", "")
+    check.expect(sections.get("table.rc", "").strip() == "0", "table run: exit status not 0")
+    for disk in DISKS:
+        check.expect(disk["serial"] in table, f"table: {disk['serial']} is missing")
+
+    print("Sources that answered as root / as a user / as root with the kernel's copies hidden")
+    print("(f: a file, d: a device node, x: no answer, -: not applicable):")
+    print(f"  {'disk':<12} {'device':<13}" + "".join(f" {name:<13}" for name in SOURCES)
+          + " serial from (root, user)")
+    for disk in DISKS:
+        found = [runs[run].get(disk["serial"]) for run in ("root", "user", "hidden")]
+        device = next((d["device"] for d in found if d and "device" in d), "?")
+        cells = "".join(f" {'/'.join(cell(d, n) for d in found):<13}" for n in SOURCES)
+        origin = ", ".join(str((d or {}).get("serial_source")) for d in found[:2])
+        print(f"  {disk['kind']:<12} {device:<13}{cells} {origin}")
+    for failure in check.failures:
+        print("FAIL:", failure)
+    print(f"{len(DISKS)} disks, {len(check.failures)} failures")
+    return 1 if check.failures else 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] == ["args"]:
+        print("\n".join(qemu_args()))
+    elif sys.argv[1:2] == ["check"] and len(sys.argv) in (3, 4):
+        sys.exit(check(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None))
+    else:
+        sys.exit(__doc__)
