@@ -50,6 +50,12 @@ std::optional<std::string> Plain(std::optional<std::string_view> raw) {
   return raw ? PlainText(*raw) : std::nullopt;
 }
 
+// Some Windows versions hand every source's serial on hex-encoded.
+SourceTexts Decoded(SourceTexts texts) {
+  if (texts.serial) texts.serial = SerialText(*texts.serial);
+  return texts;
+}
+
 // A pointer-sized little-endian field.
 std::uint64_t LoadField(const std::uint8_t* at, Field field) {
   std::uint64_t value = LoadLe32(at + field.offset);
@@ -64,7 +70,8 @@ std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
 // The texts of the IDENTIFY data an answer holds at an offset, as far as
 // it holds them.
 SourceTexts IdentifyTextsAt(const std::uint8_t* answer, std::size_t limit, std::uint64_t offset) {
-  return ReadIdentifyTexts(AsBytes(FieldBytes(answer, limit, offset, kIdentifyBufferSize)));
+  return Decoded(
+      ReadIdentifyTexts(AsBytes(FieldBytes(answer, limit, offset, kIdentifyBufferSize))));
 }
 
 }  // namespace
@@ -103,7 +110,7 @@ AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
   const std::uint64_t length = std::min<std::uint64_t>(
       LoadLe32(protocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength.offset),
       NVME_IDENTIFY_CONTROLLER_DATA::kSize);
-  read.texts = ReadNvmeControllerTexts(AsBytes(FieldBytes(answer, limit, start, length)));
+  read.texts = Decoded(ReadNvmeControllerTexts(AsBytes(FieldBytes(answer, limit, start, length))));
   return read;
 }
 
@@ -158,7 +165,7 @@ AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
   const std::string_view page =
       FieldBytes(answer, limit, ScsiVpdBuffer::kData,
                  std::min<std::uint32_t>(transferred, ScsiVpdBuffer::kDataSize));
-  read.texts = ReadVpdSerialTexts(AsBytes(page));
+  read.texts = Decoded(ReadVpdSerialTexts(AsBytes(page)));
   return read;
 }
 
@@ -183,7 +190,7 @@ AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
     read.error = "sat-data: 0";
     return read;
   }
-  read.texts = ReadIdentifyTexts(AsBytes(data));
+  read.texts = Decoded(ReadIdentifyTexts(AsBytes(data)));
   return read;
 }
 

@@ -35,7 +35,7 @@ SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data) {
     return IdentifyFieldBytes(data, first, last);
   };
   SourceTexts texts;
-  if (auto serial = text(kSerialFirstWord, kSerialLastWord)) texts.serial = SerialText(*serial);
+  if (auto serial = text(kSerialFirstWord, kSerialLastWord)) texts.serial = PlainText(*serial);
   if (auto firmware = text(kFirmwareFirstWord, kFirmwareLastWord))
     texts.firmware = PlainText(*firmware);
   if (auto model = text(kModelFirstWord, kModelLastWord)) texts.model = PlainText(*model);
@@ -45,7 +45,7 @@ SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data) {
 SourceTexts ReadNvmeControllerTexts(std::span<const std::uint8_t> data) {
   data = data.first(std::min(data.size(), NVME_IDENTIFY_CONTROLLER_DATA::kSize));
   SourceTexts texts;
-  texts.serial = SerialText(FieldOf(data, NVME_IDENTIFY_CONTROLLER_DATA::SN));
+  texts.serial = PlainText(FieldOf(data, NVME_IDENTIFY_CONTROLLER_DATA::SN));
   texts.model = PlainText(FieldOf(data, NVME_IDENTIFY_CONTROLLER_DATA::MN));
   texts.firmware = PlainText(FieldOf(data, NVME_IDENTIFY_CONTROLLER_DATA::FR));
   return texts;
@@ -57,8 +57,8 @@ SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page) {
   if (page.size() < VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset ||
       page[VPD_SERIAL_NUMBER_PAGE::PageCode.offset] != kVpdSerialNumberPage)
     return texts;
-  texts.serial = SerialText(FieldOf(page, VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset,
-                                    page[VPD_SERIAL_NUMBER_PAGE::PageLength.offset]));
+  texts.serial = PlainText(FieldOf(page, VPD_SERIAL_NUMBER_PAGE::SerialNumber.offset,
+                                   page[VPD_SERIAL_NUMBER_PAGE::PageLength.offset]));
   return texts;
 }
 

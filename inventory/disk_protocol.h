@@ -22,6 +22,9 @@ struct SourceTexts {
   std::optional<std::string> firmware;
 };
 
+// Each reader trims its texts and decodes nothing: only Windows reports
+// serial numbers hex-encoded, and its answer readers decode them.
+//
 // The texts of ATA IDENTIFY data (at most 512 bytes are read): serial words
 // 10-19, firmware 23-26, model 27-46, high byte of each word first; only
 // words wholly inside the data.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "inventory/disk_protocol.h"
 #include "test_support.h"
 
 namespace hdsn {
@@ -122,6 +123,15 @@ INSTANTIATE_TEST_SUITE_P(Names, NaturalOrder,
                                          OrderCase{"VirtioLetters", "vdz", "vdab"},
                                          OrderCase{"LeadingZeros", "mmcblk0", "mmcblk1"}),
                          sim::RowName());
+
+// Forty hex digits are a serial as the drive gave it on Linux: only some
+// Windows versions hex-encode serials, so the shared readers decode nothing.
+TEST(SharedReaders, KeepFortyHexDigitsAsGiven) {
+  const std::string hex = "2020202057202d4443575a413541333234373538";
+  std::vector<std::uint8_t> page = {0, 0x80, 0, static_cast<std::uint8_t>(hex.size())};
+  page.insert(page.end(), hex.begin(), hex.end());
+  EXPECT_EQ(ReadVpdSerialTexts(page).serial, hex);
+}
 
 }  // namespace
 }  // namespace hdsn
