@@ -15,7 +15,7 @@ if (( size >= limit )); then
   echo "$exe: $size bytes, the limit is $limit"; exit 1
 fi
 
-allowed='^(kernel32|msvcrt|ole32|oleaut32|shlwapi|advapi32|user32|ntdll|api-ms-win-crt-[a-z0-9-]+)\.dll$'
+allowed='^(kernel32|msvcrt|ole32|oleaut32|shlwapi|advapi32|user32|ntdll)\.dll$'
 status=0
 while read -r dll; do
   lower=${dll,,}
