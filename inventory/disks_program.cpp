@@ -10,19 +10,12 @@
 namespace hdsn {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: hdsn-disks [--json] [--help]\n"
-    "\n"
+// The usage's paragraph on the sources.
+constexpr char kSources[] =
     "Lists every disk with its serial number, model and firmware, asking each\n"
     "one through its storage descriptor, its NVMe and ATA identify data, its\n"
     "SCSI unit serial number page and WMI. The first two need no administrator\n"
-    "rights.\n"
-    "\n"
-    "  --json   print one JSON document instead of the table\n"
-    "  --help   print this text\n"
-    "\n"
-    "Exit status: 0 when a disk has a serial number, 1 when none has, 2 for a\n"
-    "usage error.\n";
+    "rights.\n";
 
 // The program owns its process, so it sets the process's COM security, once,
 // as the first COM call after COM itself; ListDisks, a library call, leaves
@@ -48,7 +41,7 @@ bool IsNtFamily(SystemInterface& system) {
 int RunDisksProgram(const Platform& platform, int argc, const char* const* argv) {
   ConsoleInterface& console = platform.console;
   DisksOptions options;
-  if (const std::optional<int> status = ParseDisksArguments(console, argc, argv, kUsage, options))
+  if (const std::optional<int> status = ParseDisksArguments(console, argc, argv, kSources, options))
     return *status;
   if (!IsNtFamily(platform.system)) {
     console.ErrorPrintf("hdsn-disks: needs Windows NT\n");
