@@ -1,10 +1,10 @@
 #include "app/hard_drive_info.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <span>
 
-#include "app/system_interface.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/text_interface.h"
 #include "wmi/wmi_serial.h"
@@ -77,17 +77,6 @@ std::string HardDriveInfo::GetBlockSerialText(std::size_t index) const {
     text = IdentifyWordsToText(identifyBlocks[index].data(), kSerialFirstWord, kSerialLastWord);
   if (text.empty()) text = kUnknownSerial;
   return text;
-}
-
-std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, int last) {
-  first = std::max(first, 0);
-  last = std::min(last, static_cast<int>(data.size() / 2) - 1);
-  std::string field;
-  for (int word = first; word <= last; ++word) {
-    field += static_cast<char>(data[2 * static_cast<std::size_t>(word) + 1]);
-    field += static_cast<char>(data[2 * static_cast<std::size_t>(word)]);
-  }
-  return field;
 }
 
 const char* IdentifyWordsToText(const std::uint8_t* bytes, int first, int last) {

@@ -5,28 +5,22 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "devices/device_io.h"
+#include "protocol/ata.h"
 
 namespace hdsn {
 
 struct Platform;
 
-// 512 bytes of ATA IDENTIFY (PACKET) DEVICE data: 256 little-endian words,
-// text fields with the first character of each word in its high byte.
-inline constexpr std::size_t kIdentifyBlockSize = 512;
+// 512 bytes of ATA IDENTIFY (PACKET) DEVICE data (protocol/ata.h).
 using IdentifyBlock = std::array<std::uint8_t, kIdentifyBlockSize>;
 static_assert(sizeof(IdentifyBlock) == kIdentifyBlockSize);
 
 // Distinct blocks in the order they were added; block 0 was added first.
 using IdentifyBlockList = std::vector<IdentifyBlock>;
-
-// Words 10 to 19 of an IDENTIFY block hold the 20-character serial number.
-inline constexpr int kSerialFirstWord = 10;
-inline constexpr int kSerialLastWord = 19;
 
 inline constexpr char kUnknownSerial[] = "unknown";
 
@@ -74,14 +68,10 @@ HardDriveInfo& GetHardDriveInfo(const Platform& platform);
 void DestroyHardDriveInfo();
 const char* GetMasterSerial(const HardDriveInfo& info);
 
-// The bytes of IDENTIFY words first..last (inclusive), high byte of each
-// word first, NULs and blanks included: the one routine that turns IDENTIFY
-// words into text. Only the words wholly inside `data` are taken.
-std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, int last);
-
-// Text of IDENTIFY words first..last (inclusive) of a 512-byte block, high
-// byte of each word first, trailing blanks removed but for the first byte.
-// Returns a process-wide 1024-byte buffer that the next call overwrites.
+// Text of IDENTIFY words first..last (inclusive) of a 512-byte block, its
+// bytes from IdentifyFieldBytes, trailing blanks removed but for the first
+// byte. Returns a process-wide 1024-byte buffer that the next call
+// overwrites.
 const char* IdentifyWordsToText(const std::uint8_t* bytes, int first, int last);
 
 }  // namespace hdsn

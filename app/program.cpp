@@ -3,9 +3,10 @@
 #include <cstdint>
 
 #include "app/hard_drive_info.h"
-#include "app/system_interface.h"
-#include "app/system_volume.h"
+#include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/system_interface.h"
+#include "platform/system_volume.h"
 
 namespace hdsn {
 

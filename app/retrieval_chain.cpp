@@ -1,9 +1,10 @@
 #include <cstring>
 
 #include "app/hard_drive_info.h"
-#include "app/system_interface.h"
-#include "devices/byte_order.h"
+#include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/system_interface.h"
+#include "protocol/byte_order.h"
 
 namespace hdsn {
 namespace {

@@ -1,5 +1,6 @@
-// Request and answer layouts of the disk drivers' control requests, as
-// offsets and widths in bytes. The platform declares the SMART structures
+// Request and answer layouts of the Windows disk drivers' control requests,
+// as offsets and widths in bytes (protocol/layout.h), and the control codes
+// with CTL_CODE's arithmetic. The platform declares the SMART structures
 // with one-byte packing; SRB_IO_CONTROL and the VxD answer have no gaps
 // either; the two storage property structures are naturally aligned and end
 // in tail padding, which their sizes below include. Nothing here depends on
@@ -10,16 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/ata.h"
+#include "protocol/layout.h"
+
 namespace hdsn::layout {
-
-struct Field {
-  std::size_t offset;
-  std::size_t width;
-  constexpr std::size_t end() const { return offset + width; }
-};
-
-// Fields that follow each other with no gap.
-constexpr bool Adjacent(Field first, Field second) { return first.end() == second.offset; }
 
 // CTL_CODE of the platform: device type, required access, function, method.
 constexpr std::uint32_t CtlCode(std::uint32_t deviceType, std::uint32_t function,
@@ -54,11 +49,6 @@ static_assert(kIoctlStorageQueryProperty ==
               CtlCode(kFileDeviceMassStorage, 0x500, kMethodBuffered, kFileAnyAccess));
 static_assert(kIoctlStorageGetMediaSerialNumber ==
               CtlCode(kFileDeviceMassStorage, 0x304, kMethodBuffered, kFileAnyAccess));
-
-// ATA commands.
-inline constexpr std::uint8_t kIdCmd = 0xEC;       // IDENTIFY DEVICE
-inline constexpr std::uint8_t kAtapiIdCmd = 0xA1;  // IDENTIFY PACKET DEVICE
-inline constexpr std::size_t kIdentifyBufferSize = 512;
 
 // Answer of SMART_GET_VERSION.
 struct GETVERSIONINPARAMS {
@@ -133,7 +123,7 @@ struct SENDCMDOUTPARAMS {
   static constexpr Field bBuffer{16, 1};
   static constexpr std::size_t kSize = 17;  // as declared, with one bBuffer byte
   static constexpr std::size_t kHeaderSize = 16;
-  static constexpr std::size_t kIdentifyAnswerSize = kHeaderSize + kIdentifyBufferSize;
+  static constexpr std::size_t kIdentifyAnswerSize = kHeaderSize + kIdentifyBlockSize;
 };
 static_assert(Adjacent(SENDCMDOUTPARAMS::DriverStatus, SENDCMDOUTPARAMS::bBuffer));
 static_assert(SENDCMDOUTPARAMS::bBuffer.end() == SENDCMDOUTPARAMS::kSize);
@@ -159,7 +149,7 @@ struct MiniportIdentifyBuffer {
   static constexpr std::size_t kOutParams = SRB_IO_CONTROL::kSize;
   // What follows the header in the answer: SENDCMDOUTPARAMS as declared
   // (17 bytes) stretched by the 512 data bytes, one byte more than it needs.
-  static constexpr std::uint32_t kDataLength = SENDCMDOUTPARAMS::kSize + kIdentifyBufferSize;
+  static constexpr std::uint32_t kDataLength = SENDCMDOUTPARAMS::kSize + kIdentifyBlockSize;
   static constexpr std::size_t kSize = SRB_IO_CONTROL::kSize + kDataLength;
   // The header and SENDCMDINPARAMS without its bBuffer byte.
   static constexpr std::uint32_t kInputSize =
@@ -173,7 +163,7 @@ static_assert(MiniportIdentifyBuffer::kSize == 557);
 static_assert(MiniportIdentifyBuffer::kInputSize == 60);
 static_assert(MiniportIdentifyBuffer::kIdentifyBlock == 44);
 static_assert(MiniportIdentifyBuffer::kModelByte == 98);
-static_assert(MiniportIdentifyBuffer::kIdentifyBlock + kIdentifyBufferSize <
+static_assert(MiniportIdentifyBuffer::kIdentifyBlock + kIdentifyBlockSize <
               MiniportIdentifyBuffer::kSize);
 
 // Request of IOCTL_STORAGE_QUERY_PROPERTY.
@@ -225,11 +215,11 @@ struct VxdIdentifyResult {
   static constexpr int kDrives = 8;
   static constexpr Field controllerPresent{0, kControllers};
   static constexpr Field drivePresent{4, kDrives};
-  static constexpr std::size_t kIdentifyDataSize = kDrives * kIdentifyBufferSize;
+  static constexpr std::size_t kIdentifyDataSize = kDrives * kIdentifyBlockSize;
   static constexpr Field identifyData{12, kIdentifyDataSize};
   static constexpr std::size_t kSize = 4108;
   static constexpr std::size_t Block(int drive) {
-    return identifyData.offset + kIdentifyBufferSize * static_cast<std::size_t>(drive);
+    return identifyData.offset + kIdentifyBlockSize * static_cast<std::size_t>(drive);
   }
 };
 static_assert(Adjacent(VxdIdentifyResult::controllerPresent, VxdIdentifyResult::drivePresent));

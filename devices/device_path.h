@@ -29,4 +29,21 @@ DeviceHandleOwner OpenIndexedDevice(DeviceIoInterface& devices, TextInterface& t
                                     const char16_t* wideTemplate, int index,
                                     std::uint32_t desiredAccess, std::uint32_t shareMode);
 
+// Opens the devices the template names for the indexes 0 to count-1 in
+// turn, as OpenIndexedDevice does, and hands each that opened to
+// ask(handle, index); it is closed before the next opens. Returns 1 when any
+// ask returned nonzero, 0 otherwise: a device method's report.
+template <typename Ask>
+std::int32_t AskIndexedDevices(DeviceIoInterface& devices, TextInterface& text,
+                               const char16_t* wideTemplate, int count, std::uint32_t desiredAccess,
+                               std::uint32_t shareMode, Ask ask) {
+  std::int32_t result = 0;
+  for (int index = 0; index < count; ++index) {
+    DeviceHandleOwner device =
+        OpenIndexedDevice(devices, text, wideTemplate, index, desiredAccess, shareMode);
+    if (device.valid() && ask(device.get(), index) != 0) result = 1;
+  }
+  return result;
+}
+
 }  // namespace hdsn

@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
 #include "devices/device_handle.h"
 #include "devices/device_layouts.h"
 #include "devices/device_path.h"
 #include "devices/storage_descriptor.h"
 #include "platform/platform.h"
+#include "protocol/byte_order.h"
+#include "protocol/text.h"
 
 namespace hdsn {
 
@@ -27,10 +28,11 @@ const char* AnswerText(const AnswerBuffer& answer, std::uint32_t offset) {
   return reinterpret_cast<const char*>(answer + offset);
 }
 
+// Drivers write the serial in lowercase: an uppercase letter counts as no
+// digit here, and no digit counts as 0.
 int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return 0;
+  const int value = c >= 'A' && c <= 'F' ? -1 : HexDigitValue(c);
+  return value < 0 ? 0 : value;
 }
 
 }  // namespace

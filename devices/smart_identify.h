@@ -1,5 +1,6 @@
-// The identify request of the disk driver's SMART interface, as method 1
-// sends it; the disk inventory falls back on the same request.
+// The disk driver's SMART interface as the device methods send it: the
+// version request and the identify request of method 1, which the Windows
+// disks room falls back on as well.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,15 @@
 #include "devices/device_io.h"
 
 namespace hdsn {
+
+// SMART_GET_VERSION, sent with a zeroed 24-byte answer buffer: whether the
+// request succeeded and the answer's bIDEDeviceMap (0 where the driver wrote
+// none, which reads as no device).
+struct SmartVersion {
+  bool answered;
+  std::uint8_t deviceMap;
+};
+SmartVersion QuerySmartVersion(DeviceIoInterface& devices, DeviceHandle device);
 
 // The identify command for a drive index given bIDEDeviceMap of
 // SMART_GET_VERSION: IDENTIFY PACKET DEVICE when the ATAPI bit of that

@@ -1,22 +1,10 @@
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <iterator>
-#include <set>
-#include <string>
-
-#include "app/system_volume.h"
-#include "inventory/device_sources.h"
-#include "inventory/wmi_disk_drives.h"
-#include "platform/platform.h"
+#include <utility>
 
 namespace hdsn {
 namespace {
-
-// \\.\PhysicalDrive0 to 63: Windows numbers disks from 0 and may leave gaps.
-constexpr int kPhysicalDrives = 64;
-constexpr char kPhysicalDrivePrefix[] = "\\\\.\\PhysicalDrive";
 
 // The sources of both systems in the order their texts are preferred: the
 // drive's own identify data first, then what the system keeps of it, WMI and
@@ -44,21 +32,44 @@ void Settle(const DiskEntry& disk, std::optional<std::string> DiskSource::*field
   }
 }
 
-DiskSource WmiSource(const WmiDiskDrives& wmi, int index) {
+// The names of Bus, in its order.
+constexpr const char* kBusNames[] = {
+    "Unknown", "SCSI",  "ATAPI", "ATA",  "1394",  "SSA", "Fibre",   "USB",
+    "RAID",    "iSCSI", "SAS",   "SATA", "SD",    "MMC", "Virtual", "FileBackedVirtual",
+    "Spaces",  "NVMe",  "SCM",   "UFS",  "NVMeoF"};
+static_assert(std::size(kBusNames) == static_cast<std::size_t>(Bus::kOther));
+
+}  // namespace
+
+DiskSource Refused(const char* name, std::string error, std::optional<std::string> via) {
   DiskSource source;
-  source.name = kSourceWmi;
-  source.ok = wmi.ok;
-  source.error = wmi.error;
-  const auto drive = wmi.drives.find(index);
-  if (wmi.ok && drive != wmi.drives.end()) {
-    source.serial = drive->second.serial;
-    source.model = drive->second.model;
-    source.firmware = drive->second.firmware;
-  }
+  source.name = name;
+  source.error = std::move(error);
+  source.via = std::move(via);
   return source;
 }
 
-}  // namespace
+DiskSource Answered(const char* name, const SourceTexts& texts, std::optional<std::string> via) {
+  DiskSource source;
+  source.name = name;
+  source.ok = true;
+  source.via = std::move(via);
+  source.serial = texts.serial;
+  source.model = texts.model;
+  source.firmware = texts.firmware;
+  return source;
+}
+
+DiskSource FromAnswer(const char* name, const AnswerRead& read, std::optional<std::string> via) {
+  if (!read.error.empty()) return Refused(name, read.error, std::move(via));
+  return Answered(name, read.texts, std::move(via));
+}
+
+std::string BusName(const DiskBus& bus) {
+  const auto at = static_cast<std::size_t>(bus.kind);
+  if (at < std::size(kBusNames)) return kBusNames[at];
+  return std::to_string(bus.otherNumber);
+}
 
 void SettleDisk(DiskEntry& disk) {
   disk.serial.reset();
@@ -75,57 +86,6 @@ void SettleDisk(DiskEntry& disk) {
     if (source.ok && source.serial && disk.serial && *source.serial != *disk.serial)
       disk.agree = false;
   }
-}
-
-DiskInventory ListDisks(const Platform& platform) {
-  DiskInventory inventory;
-  // WMI first: the disks it knows beyond the numbers tried anyway are
-  // opened as well.
-  const WmiDiskDrives wmi = QueryWmiDiskDrives(platform.wmi, platform.text);
-  std::set<int> indexes;
-  for (int index = 0; index < kPhysicalDrives; ++index) indexes.insert(index);
-  for (const auto& [index, texts] : wmi.drives) indexes.insert(index);
-
-  for (const int index : indexes) {
-    DeviceSources device = AskDevice(platform.devices, platform.text, index);
-    if (!device.present && wmi.drives.count(index) == 0) continue;
-    DiskEntry& disk = inventory.disks.emplace_back();
-    disk.index = index;
-    disk.device = kPhysicalDrivePrefix + std::to_string(index);
-    disk.busType = device.busType;
-    disk.removable = device.removable;
-    disk.sources = {std::move(device.descriptor), std::move(device.nvme), std::move(device.ata),
-                    std::move(device.vpd), WmiSource(wmi, index)};
-    SettleDisk(disk);
-  }
-
-  char root[kSystemRootSize];
-  std::uint32_t serial = 0;
-  const bool volumeRead = ReadSystemVolume(platform.system, root, serial);
-  // An empty root would have asked for the current directory's volume.
-  if (root[0] == '\0') return inventory;
-  inventory.systemVolume.root = root;
-  if (volumeRead) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(serial));
-    inventory.systemVolume.serial = text;
-  }
-  if (const auto systemDisks = AskVolumeDisks(platform.devices, root)) {
-    for (DiskEntry& disk : inventory.disks) {
-      disk.system = std::find(systemDisks->begin(), systemDisks->end(),
-                              static_cast<std::uint32_t>(*disk.index)) != systemDisks->end();
-    }
-  }
-  return inventory;
-}
-
-std::string BusTypeName(std::uint32_t busType) {
-  static constexpr const char* kNames[] = {
-      "Unknown", "SCSI",  "ATAPI", "ATA",  "1394",  "SSA", "Fibre",   "USB",
-      "RAID",    "iSCSI", "SAS",   "SATA", "SD",    "MMC", "Virtual", "FileBackedVirtual",
-      "Spaces",  "NVMe",  "SCM",   "UFS",  "NVMeoF"};
-  if (busType < std::size(kNames)) return kNames[busType];
-  return std::to_string(busType);
 }
 
 }  // namespace hdsn

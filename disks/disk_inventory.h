@@ -1,7 +1,8 @@
-// The disk inventory: every disk Windows numbers, each asked through every
-// source that can name its serial number, with no administrator rights
-// needed for the first two. Plain structures, so that another program can
-// embed the inventory and format it as it likes.
+// The disk inventory of hdsn-disks, on every system: what each source said
+// of each disk, where the disk sits, and the serial, model and firmware
+// settled from its sources. Plain structures, so that another program can
+// embed the inventory and format it as it likes; each system's room fills
+// them (disks/windows/disk_list.h, disks/linux/disk_list.h).
 #pragma once
 
 #include <cstdint>
@@ -9,20 +10,24 @@
 #include <string>
 #include <vector>
 
+#include "protocol/text.h"
+
 namespace hdsn {
 
-struct Platform;
-struct LinuxPlatform;
-
-// The sources, in the order each disk is asked.
+// The sources of both systems. Windows asks storage-descriptor,
+// nvme-identify, ata-identify, scsi-vpd80 and wmi; Linux asks sysfs in the
+// first place and the udev database in the last.
 inline constexpr char kSourceStorageDescriptor[] = "storage-descriptor";
 inline constexpr char kSourceNvmeIdentify[] = "nvme-identify";
 inline constexpr char kSourceAtaIdentify[] = "ata-identify";
 inline constexpr char kSourceScsiVpd80[] = "scsi-vpd80";
 inline constexpr char kSourceWmi[] = "wmi";
-// Linux asks sysfs first and the udev database last, in their places.
 inline constexpr char kSourceSysfs[] = "sysfs";
 inline constexpr char kSourceUdev[] = "udev";
+
+// How long a drive may take with a command a source sends before the system
+// gives up on it, on every system.
+inline constexpr std::uint32_t kCommandTimeoutSeconds = 3;
 
 // What one source said of one disk. Texts from the devices are their bytes
 // as the drive gave them (trimmed, decoded where hex-encoded); texts from WMI
@@ -39,14 +44,61 @@ struct DiskSource {
   std::optional<std::string> firmware;
 };
 
+// A source that failed at a step ("open: 5") or does not apply.
+DiskSource Refused(const char* name, std::string error,
+                   std::optional<std::string> via = std::nullopt);
+// A source whose answer read as the texts.
+DiskSource Answered(const char* name, const SourceTexts& texts,
+                    std::optional<std::string> via = std::nullopt);
+// Refused with the read's error, else answered with its texts.
+DiskSource FromAnswer(const char* name, const AnswerRead& read,
+                      std::optional<std::string> via = std::nullopt);
+
+// Where a disk sits, as the program names it on every system; each system
+// maps what it knows to one of these.
+enum class Bus {
+  kUnknown,
+  kScsi,
+  kAtapi,
+  kAta,
+  kIeee1394,
+  kSsa,
+  kFibre,
+  kUsb,
+  kRaid,
+  kIscsi,
+  kSas,
+  kSata,
+  kSd,
+  kMmc,
+  kVirtual,
+  kFileBackedVirtual,
+  kSpaces,
+  kNvme,
+  kScm,
+  kUfs,
+  kNvmeOverFabrics,
+  // A kind a system numbers that has no name here: it is written as the
+  // system's number.
+  kOther,
+};
+
+struct DiskBus {
+  Bus kind = Bus::kUnknown;
+  std::uint32_t otherNumber = 0;  // for kOther
+};
+
+// "SCSI", "NVMe"..., or for kOther the number as text.
+std::string BusName(const DiskBus& bus);
+
 struct DiskEntry {
   // N of \\.\PhysicalDriveN, or WMI's Index; nullopt where the system does
   // not number its disks so.
   std::optional<int> index;
-  std::string device;  // the path the disk is opened by, e.g. \\.\PhysicalDrive0
-  // STORAGE_BUS_TYPE and RemovableMedia of the device descriptor; nullopt
-  // when the descriptor query failed.
-  std::optional<std::uint32_t> busType;
+  std::string device;  // the path the disk is opened by, e.g. \\.\PhysicalDrive0, /dev/sda
+  // Where the disk sits and whether its media is removable; nullopt when the
+  // system could not tell.
+  std::optional<DiskBus> bus;
   std::optional<bool> removable;
   // Whether the disk holds (part of) the system volume; nullopt for every
   // disk when that could not be found out.
@@ -68,32 +120,19 @@ struct DiskEntry {
 
 // Texts as they are printed; nullopt when unknown.
 struct SystemVolume {
-  std::optional<std::string> root;    // e.g. "C:\\"
-  std::optional<std::string> serial;  // e.g. "5c1d2e3f": the volume serial in hex
+  std::optional<std::string> root;    // "C:\\", "/"
+  std::optional<std::string> serial;  // "5c1d2e3f": the volume serial in hex; a UUID on Linux
 };
 
 struct DiskInventory {
-  std::vector<DiskEntry> disks;  // by ascending index
+  std::vector<DiskEntry> disks;  // by ascending index, or in the system's order of names
   SystemVolume systemVolume;
   // Whether each source names the file or device node it asked (via).
   bool sourcesHaveVia = false;
 };
 
-// Asks every disk through every source. Needs the NT family (the caller
-// checks); opens and releases everything it uses before it returns.
-DiskInventory ListDisks(const Platform& platform);
-// Every whole disk of /sys/block that sits on a device, in the natural order
-// of the kernel's names, each asked through the Linux sources (sysfs,
-// nvme-identify, ata-identify, scsi-vpd80, udev); index is null, device the
-// node ("/dev/sda"). Linux builds only.
-DiskInventory ListDisks(const LinuxPlatform& platform);
-
 // Sets the disk's serial, model and firmware and their sources from its
-// sources, and whether they agree, as ListDisks does.
+// sources, and whether they agree, as every system's ListDisks does.
 void SettleDisk(DiskEntry& disk);
-
-// The name of a STORAGE_BUS_TYPE value ("SCSI", "NVMe"...), or the number
-// as text when it has none.
-std::string BusTypeName(std::uint32_t busType);
 
 }  // namespace hdsn

@@ -1,4 +1,4 @@
-#include "inventory/disk_table.h"
+#include "disks/disk_table.h"
 
 #include <algorithm>
 #include <array>
@@ -33,7 +33,7 @@ constexpr char kSystemMark[] = "*";
 
 Row DiskRow(const DiskEntry& disk) {
   return {DiskName(disk) + (disk.system.value_or(false) ? kSystemMark : ""),
-          disk.busType ? BusTypeName(*disk.busType) : kMissing,
+          disk.bus ? BusName(*disk.bus) : kMissing,
           ShownOrMissing(disk.serial),
           ShownOrMissing(disk.model),
           ShownOrMissing(disk.firmware),

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
 namespace hdsn {
 

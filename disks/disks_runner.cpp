@@ -1,12 +1,11 @@
-#include "inventory/disks_runner.h"
+#include "disks/disks_runner.h"
 
 #include <cstring>
 #include <string>
 
-#include "app/system_interface.h"
-#include "inventory/disk_table.h"
-#include "inventory/disks_program.h"
-#include "inventory/json_writer.h"
+#include "disks/disk_table.h"
+#include "disks/json_writer.h"
+#include "platform/console.h"
 
 namespace hdsn {
 namespace {

@@ -1,14 +1,23 @@
 // What the hdsn-disks programs of both systems share: the arguments, the
-// two formats and the exit status.
+// usage, the two formats and the exit status. Each system's program
+// (disks/<system>/program.cpp) adds its paragraph on the sources and lists
+// the disks in between.
 #pragma once
 
 #include <optional>
 
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
 namespace hdsn {
 
 class ConsoleInterface;
+
+// The exit status: 0 when at least one disk has a serial number, 1 when none
+// has (or, on Windows, the system is not of the NT family), 2 for a usage
+// error.
+inline constexpr int kDisksExitFound = 0;
+inline constexpr int kDisksExitNone = 1;
+inline constexpr int kDisksExitUsage = 2;
 
 struct DisksOptions {
   bool json = false;

@@ -1,4 +1,4 @@
-#include "inventory/json_writer.h"
+#include "disks/json_writer.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -104,8 +104,8 @@ void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   AppendJsonBytes(out, disk.device);
   out += ", ";
   AppendField(out, "bus");
-  if (disk.busType) {
-    AppendJsonBytes(out, BusTypeName(*disk.busType));
+  if (disk.bus) {
+    AppendJsonBytes(out, BusName(*disk.bus));
   } else {
     out += "null";
   }

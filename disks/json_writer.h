@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
 namespace hdsn {
 

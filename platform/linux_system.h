@@ -1,14 +1,11 @@
 // What hdsn-disks asks of a Linux system: files of sysfs, /proc and /run
 // read with bounded buffers, directories listed, links resolved, device
-// nodes opened read-only and asked through ioctl. Every path is absolute as
-// the program sees it ("/sys/block"); the implementation puts its root
-// directory in front, so that the same calls run on a tree of the tests'
-// own. No Linux header is needed here: the ioctl arguments are byte layouts
-// (inventory/linux_layouts.h).
+// nodes opened read-only and asked through ioctl. Every path is absolute
+// ("/sys/block"). No Linux header is needed here: the ioctl arguments are
+// byte layouts (disks/linux/layouts.h).
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +29,7 @@ class LinuxSystemInterface {
   // ioctl(fd, request, argument): the argument's bytes go to the kernel as
   // they are; `result` is what the call returned when it did not fail.
   virtual int Ioctl(int fd, unsigned long request, void* argument, int& result) = 0;
-  // The path with every link followed, absolute from the root.
+  // The path with every link followed, absolute.
   virtual int ResolvePath(const char* path, std::string& resolved) = 0;
   // The names in a directory, without "." and "..", in no particular order.
   virtual int ListDirectory(const char* path, std::vector<std::string>& names) = 0;
@@ -43,10 +40,8 @@ struct LinuxPlatform {
   ConsoleInterface& console;
 };
 
-// The real system with the root "/", created on first use (Linux builds only).
+// The real system and the C runtime's console, created on first use (Linux
+// builds only).
 const LinuxPlatform& GetLinuxPlatform();
-// The real system under another root directory (absolute, no trailing
-// slash): a tree laid out like the system's, for tests.
-std::unique_ptr<LinuxSystemInterface> MakeLinuxSystem(const std::string& root);
 
 }  // namespace hdsn

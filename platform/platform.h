@@ -1,6 +1,7 @@
-// Everything the program asks of the operating system, in one bundle.
-// The Windows build hands the program the Win32 implementation; the tests
-// hand it a simulated machine.
+// Everything a Windows program of the project (hdsn.exe, hdsn-disks.exe,
+// hdsn_disks.dll) asks of the system, in one bundle. The Windows build hands
+// it the Win32 implementation; the tests hand it a simulated machine. The
+// Linux program's bundle is linux_system.h.
 #pragma once
 
 namespace hdsn {

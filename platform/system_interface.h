@@ -1,17 +1,11 @@
-// The few Windows system services the entry point and the retrieval chain
-// use, and the console. Neutral on purpose: no Windows header is needed to
-// include this, so the program logic builds and runs on any host.
+// The few Windows system services the programs ask of kernel32: the Windows
+// directory, a volume's serial number, the platform's version. Neutral on
+// purpose: no Windows header is needed to include this, so the logic builds
+// and runs on any host.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-
-#if defined(__GNUC__) || defined(__clang__)
-#define HDSN_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define HDSN_PRINTF_FORMAT(fmt, args)
-#endif
 
 namespace hdsn {
 
@@ -39,19 +33,6 @@ class SystemInterface {
                                     std::uint32_t* fileSystemFlags, char* fileSystemNameBuffer,
                                     std::uint32_t fileSystemNameSize) = 0;
   virtual int GetVersionExA(OsVersionInfoA* versionInformation) = 0;
-};
-
-// Standard output, standard error and standard input of the runtime library.
-class ConsoleInterface {
- public:
-  virtual ~ConsoleInterface() = default;
-  virtual void VPrintf(const char* format, std::va_list args) = 0;
-  virtual void VPrintfError(const char* format, std::va_list args) = 0;
-  virtual void Flush() = 0;
-  virtual int GetChar() = 0;
-
-  void Printf(const char* format, ...) HDSN_PRINTF_FORMAT(2, 3);
-  void ErrorPrintf(const char* format, ...) HDSN_PRINTF_FORMAT(2, 3);
 };
 
 }  // namespace hdsn

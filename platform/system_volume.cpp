@@ -1,8 +1,8 @@
-#include "app/system_volume.h"
+#include "platform/system_volume.h"
 
 #include <cstring>
 
-#include "app/system_interface.h"
+#include "platform/system_interface.h"
 
 namespace hdsn {
 

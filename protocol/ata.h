@@ -1,68 +1,46 @@
-// What a drive is asked and how its answer is read, whatever system carries
-// the bytes: the SCSI command blocks the inventory sends, and readers of the
-// raw data that comes back (an ATA IDENTIFY block, NVMe Identify Controller
-// data, the SCSI unit serial number page). Each reader takes the bytes that
-// came, as many as they are, and reads nothing past them. Texts follow the
-// inventory's rules (inventory/disk_text.h).
+// ATA IDENTIFY DEVICE: the command codes, the words of the texts, and how
+// the 512 bytes a drive answers read. Whatever carries the command (a SMART
+// request, an ATA or SCSI pass-through, SG_IO, libata's copy in sysfs), the
+// block is 256 little-endian words, and a text field holds two characters a
+// word, the first in the word's high byte.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
-#include "inventory/protocol_layouts.h"
+#include "protocol/text.h"
 
 namespace hdsn {
 
-struct SourceTexts {
-  std::optional<std::string> serial;
-  std::optional<std::string> model;
-  std::optional<std::string> firmware;
-};
+inline constexpr std::uint8_t kAtaIdentifyDevice = 0xEC;
+inline constexpr std::uint8_t kAtaIdentifyPacketDevice = 0xA1;
 
-// Each reader trims its texts and decodes nothing: only Windows reports
-// serial numbers hex-encoded, and its answer readers decode them.
-//
-// The texts of ATA IDENTIFY data (at most 512 bytes are read): serial words
-// 10-19, firmware 23-26, model 27-46, high byte of each word first; only
-// words wholly inside the data.
+inline constexpr std::size_t kIdentifyWords = 256;
+inline constexpr std::size_t kIdentifyBlockSize = 2 * kIdentifyWords;
+static_assert(kIdentifyBlockSize == 512);
+
+// The text fields, first and last word: 20 characters of serial number, 8
+// of firmware revision, 40 of model number.
+inline constexpr int kSerialFirstWord = 10;
+inline constexpr int kSerialLastWord = 19;
+inline constexpr int kFirmwareFirstWord = 23;
+inline constexpr int kFirmwareLastWord = 26;
+inline constexpr int kModelFirstWord = 27;
+inline constexpr int kModelLastWord = 46;
+
+// The status register: ERR, the command was aborted or failed.
+inline constexpr std::uint8_t kAtaStatusError = 0x01;
+
+// The bytes of IDENTIFY words first..last (inclusive), high byte of each
+// word first, NULs and blanks included: the one routine that turns IDENTIFY
+// words into text. Only the words wholly inside `data` are taken.
+std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, int last);
+
+// The serial, firmware and model texts of IDENTIFY data, trimmed, never
+// decoded; at most 512 bytes are read. A field whose first word did not come
+// is no text; one cut short is the words that came.
 SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data);
-
-// The texts of NVMe Identify Controller data (at most 4096 bytes are read).
-SourceTexts ReadNvmeControllerTexts(std::span<const std::uint8_t> data);
-
-// The serial of a unit serial number page (VPD 0x80): from byte 4 for its
-// page length, cut to the data. None for a page of another code.
-SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page);
-
-// INQUIRY of a vital product data page, asking for allocationLength bytes.
-constexpr std::array<std::uint8_t, layout::InquiryCdb6::kSize> VpdInquiryCdb(
-    std::uint8_t pageCode, std::uint16_t allocationLength) {
-  using layout::InquiryCdb6;
-  std::array<std::uint8_t, InquiryCdb6::kSize> cdb{};
-  cdb[InquiryCdb6::OperationCode.offset] = layout::kScsiopInquiry;
-  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
-  cdb[InquiryCdb6::PageCode.offset] = pageCode;
-  cdb[InquiryCdb6::AllocationLength.offset] = static_cast<std::uint8_t>(allocationLength >> 8);
-  cdb[InquiryCdb6::AllocationLength.offset + 1] = static_cast<std::uint8_t>(allocationLength);
-  return cdb;
-}
-
-// ATA PASS-THROUGH (16) with IDENTIFY DEVICE: PIO data-in, one 512-byte block
-// from the device, counted in the count field (high byte first).
-constexpr std::array<std::uint8_t, layout::AtaPassThroughCdb16::kSize> SatIdentifyCdb() {
-  using layout::AtaPassThroughCdb16;
-  std::array<std::uint8_t, AtaPassThroughCdb16::kSize> cdb{};
-  cdb[AtaPassThroughCdb16::OperationCode.offset] = layout::kScsiopAtaPassThrough16;
-  cdb[AtaPassThroughCdb16::Protocol.offset] = layout::kSatProtocolPioDataIn
-                                              << layout::kSatProtocolShift;
-  cdb[AtaPassThroughCdb16::Transfer.offset] =
-      layout::kSatTransferFromDevice | layout::kSatLengthInBlocks | layout::kSatLengthInCount;
-  cdb[AtaPassThroughCdb16::Count.offset + 1] = 1;
-  cdb[AtaPassThroughCdb16::Command.offset] = layout::kIdCmd;
-  return cdb;
-}
 
 }  // namespace hdsn

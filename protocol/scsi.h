@@ -1,34 +1,24 @@
-// What the drives themselves define, whatever system carries the bytes: the
-// SCSI command blocks the inventory sends (INQUIRY, ATA PASS-THROUGH (16) of
-// the SCSI / ATA Translation standard), the unit serial number page, the
-// IDENTIFY DEVICE words of the texts and the NVMe Identify Controller data.
-// Offsets and widths in bytes, in the manner of devices/device_layouts.h.
+// SCSI as hdsn-disks speaks it: the two command blocks it sends (INQUIRY of
+// the unit serial number page, and IDENTIFY DEVICE wrapped in ATA
+// PASS-THROUGH (16) of the SCSI / ATA Translation standard), the page that
+// comes back, and how an answer is judged. Whatever carries the command
+// (IOCTL_SCSI_PASS_THROUGH, SG_IO), the command block, the data asked for,
+// the room for sense data and the judgement are the same, and so is every
+// error text. Offsets and widths in bytes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
 
-#include "devices/device_layouts.h"
+#include "protocol/ata.h"
+#include "protocol/layout.h"
+#include "protocol/text.h"
 
 namespace hdsn::layout {
-
-// IDENTIFY DEVICE words of the firmware and model texts (the serial's are
-// words 10-19: kSerialFirstWord and kSerialLastWord of app/hard_drive_info.h).
-inline constexpr int kFirmwareFirstWord = 23;
-inline constexpr int kFirmwareLastWord = 26;
-inline constexpr int kModelFirstWord = 27;
-inline constexpr int kModelLastWord = 46;
-
-// The NVMe identify controller data structure: 4096 bytes, texts in ASCII
-// padded with blanks.
-struct NVME_IDENTIFY_CONTROLLER_DATA {
-  static constexpr Field SN{4, 20};
-  static constexpr Field MN{24, 40};
-  static constexpr Field FR{64, 8};
-  static constexpr std::size_t kSize = 4096;
-};
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::SN, NVME_IDENTIFY_CONTROLLER_DATA::MN));
-static_assert(Adjacent(NVME_IDENTIFY_CONTROLLER_DATA::MN, NVME_IDENTIFY_CONTROLLER_DATA::FR));
 
 // The 6-byte INQUIRY command block, its allocation length two bytes wide as
 // the SCSI Primary Commands standard has it since SPC-3 (the driver kit's
@@ -92,3 +82,92 @@ inline constexpr std::uint8_t kSatLengthInBlocks = 0x04;
 inline constexpr std::uint8_t kSatLengthInCount = 0x02;
 
 }  // namespace hdsn::layout
+
+namespace hdsn {
+
+// The status a SCSI command ends with: GOOD, or CHECK CONDITION with sense
+// data.
+inline constexpr std::uint8_t kScsiStatusGood = 0;
+inline constexpr std::uint8_t kScsiStatusCheckCondition = 2;
+
+// Room for the sense data of a command that fails: fixed-format sense is 18
+// bytes, and 32 leave descriptor sense room for the ATA status return.
+inline constexpr std::uint8_t kScsiSenseSize = 32;
+
+// The unit serial number page asked for: room for any serial a page holds
+// (255 bytes after the header) but a few, and a multiple of 4, which some USB
+// bridges want.
+inline constexpr std::uint16_t kVpdSerialAllocation = 252;
+static_assert(kVpdSerialAllocation % 4 == 0);
+
+// INQUIRY of a vital product data page, asking for allocationLength bytes.
+constexpr std::array<std::uint8_t, layout::InquiryCdb6::kSize> VpdInquiryCdb(
+    std::uint8_t pageCode, std::uint16_t allocationLength) {
+  using layout::InquiryCdb6;
+  std::array<std::uint8_t, InquiryCdb6::kSize> cdb{};
+  cdb[InquiryCdb6::OperationCode.offset] = layout::kScsiopInquiry;
+  cdb[InquiryCdb6::EnableVitalProductData.offset] = 0x01;
+  cdb[InquiryCdb6::PageCode.offset] = pageCode;
+  cdb[InquiryCdb6::AllocationLength.offset] = static_cast<std::uint8_t>(allocationLength >> 8);
+  cdb[InquiryCdb6::AllocationLength.offset + 1] = static_cast<std::uint8_t>(allocationLength);
+  return cdb;
+}
+
+// ATA PASS-THROUGH (16) with IDENTIFY DEVICE: PIO data-in, one 512-byte block
+// from the device, counted in the count field (high byte first).
+constexpr std::array<std::uint8_t, layout::AtaPassThroughCdb16::kSize> SatIdentifyCdb() {
+  using layout::AtaPassThroughCdb16;
+  std::array<std::uint8_t, AtaPassThroughCdb16::kSize> cdb{};
+  cdb[AtaPassThroughCdb16::OperationCode.offset] = layout::kScsiopAtaPassThrough16;
+  cdb[AtaPassThroughCdb16::Protocol.offset] = layout::kSatProtocolPioDataIn
+                                              << layout::kSatProtocolShift;
+  cdb[AtaPassThroughCdb16::Transfer.offset] =
+      layout::kSatTransferFromDevice | layout::kSatLengthInBlocks | layout::kSatLengthInCount;
+  cdb[AtaPassThroughCdb16::Count.offset + 1] = 1;
+  cdb[AtaPassThroughCdb16::Command.offset] = kAtaIdentifyDevice;
+  return cdb;
+}
+
+inline constexpr auto kSatIdentifyCdb = SatIdentifyCdb();
+inline constexpr auto kVpdSerialCdb =
+    VpdInquiryCdb(layout::kVpdSerialNumberPage, kVpdSerialAllocation);
+
+// The serial of a unit serial number page (VPD 0x80): from byte 4 for its
+// page length, cut to the data; trimmed, never decoded. None for a page of
+// another code.
+SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page);
+
+// A SCSI command the program sends, the same on every system. `step` starts
+// each of its errors: "sat: 1" when the system's pass-through request itself
+// failed (with the system's code), "sat-short: 20" for an answer too short
+// for the system's header, "sat-host-status: 7" for a host adapter that
+// failed it, "sat-status: 2" for a device that ended it with another status
+// than GOOD (CHECK CONDITION from a bridge that knows no SAT), "sat-data: 0"
+// for a GOOD answer without data where data is needed.
+struct ScsiQuery {
+  const char* step;
+  std::span<const std::uint8_t> cdb;
+  std::uint32_t dataSize;  // the bytes asked of the device
+  bool needsData;
+  SourceTexts (*read)(std::span<const std::uint8_t> data);
+};
+
+// ata-identify's SAT step: IDENTIFY DEVICE in ATA PASS-THROUGH (16).
+inline constexpr ScsiQuery kSatIdentifyQuery{"sat", kSatIdentifyCdb, kIdentifyBlockSize,
+                                             /*needsData=*/true, &ReadIdentifyTexts};
+// scsi-vpd80: INQUIRY of the unit serial number page.
+inline constexpr ScsiQuery kVpdSerialQuery{"scsi", kVpdSerialCdb, kVpdSerialAllocation,
+                                           /*needsData=*/false, &ReadVpdSerialTexts};
+
+// The name of a step of the query: "sat" for an empty failure, "sat-status"
+// for "status"; and its error with a code, "sat-status: 2".
+std::string ScsiStep(const ScsiQuery& query, std::string_view failure);
+std::string ScsiError(const ScsiQuery& query, std::string_view failure, long long code);
+
+// How an answer is judged, on every system: the status the device ended the
+// command with, then the data it sent (as far as it came and no further than
+// was asked), read by the query's reader.
+AnswerRead ReadScsiAnswer(const ScsiQuery& query, std::uint8_t status,
+                          std::span<const std::uint8_t> data);
+
+}  // namespace hdsn

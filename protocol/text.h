@@ -1,5 +1,7 @@
-// The texts of the inventory: trimming, the hex-encoded serial numbers some
-// Windows versions report, and WMI's wide texts as UTF-8.
+// The text rules of what drives say of themselves: trimming, the serial
+// numbers some Windows versions hand on hex-encoded, the one hex-digit
+// parser, and the form of an error ("open: 5"). Texts from drives are their
+// bytes, whatever the code page; nothing here knows a system.
 #pragma once
 
 #include <optional>
@@ -7,6 +9,26 @@
 #include <string_view>
 
 namespace hdsn {
+
+// The three texts a drive gives of itself; nullopt for a text not given.
+struct SourceTexts {
+  std::optional<std::string> serial;
+  std::optional<std::string> model;
+  std::optional<std::string> firmware;
+};
+
+// What an answer said: error is empty when it was usable, else the step that
+// failed and its code ("short: 6", "sat-status: 2"); the texts are then none.
+struct AnswerRead {
+  std::string error;
+  SourceTexts texts;
+};
+
+// "step: code", the form of every error of a source.
+std::string StepError(std::string_view step, long long code);
+
+// The value of a hexadecimal digit of either case; -1 for any other byte.
+int HexDigitValue(char c);
 
 // Leading and trailing blanks (0x20) and NULs removed; tabs and every other
 // byte kept.
@@ -18,13 +40,10 @@ std::string TrimText(std::string_view text);
 // ATA serial numbers so. Any other text is returned as given.
 std::string DecodeHexEncodedSerial(std::string_view trimmed);
 
-// A serial number as the inventory reports it: trimmed and, when
+// A serial number as a Windows driver or WMI hands it on: trimmed and, when
 // hex-encoded, decoded; nullopt when nothing is left.
 std::optional<std::string> SerialText(std::string_view raw);
-// A model or firmware text: trimmed; nullopt when nothing is left.
+// A text as the drive gave it: trimmed; nullopt when nothing is left.
 std::optional<std::string> PlainText(std::string_view raw);
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view wide);
 
 }  // namespace hdsn

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the programs' core (app/, devices/, wmi/,
-# inventory/) by the unit tests, with clang's source-based coverage. Prints
-# the summary per file; an HTML report goes to build/coverage/html.
+# Line and branch coverage of every room the unit tests run (protocol/,
+# platform/, devices/, wmi/, app/, disks/), with clang's source-based
+# coverage. Prints the summary per file; an HTML report goes to
+# build/coverage/html.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh clang llvm libclang-rt-14-dev
@@ -16,7 +17,7 @@ rm -f build/coverage/*.profraw
 LLVM_PROFILE_FILE="$PWD/build/coverage/tests-%p.profraw" build/coverage/tests/hdsn_tests >/dev/null
 "$profdata" merge -sparse build/coverage/*.profraw -o build/coverage/tests.profdata
 
-sources=(app devices wmi inventory)
+sources=(protocol platform devices wmi app disks)
 "$cov" report build/coverage/tests/hdsn_tests -instr-profile=build/coverage/tests.profdata \
   -show-branch-summary "${sources[@]}"
 "$cov" show build/coverage/tests/hdsn_tests -instr-profile=build/coverage/tests.profdata \

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
 #include "devices/device_layouts.h"
+#include "protocol/byte_order.h"
 #include "sim/call_log.h"
 #include "test_support.h"
 
@@ -26,7 +26,7 @@ Bytes MiniportRequest(int target) {
   StoreLe32(request.data() + SRB_IO_CONTROL::ControlCode.offset, kIoctlScsiMiniportIdentify);
   // What follows the header in the answer: 17 + 512 bytes.
   StoreLe32(request.data() + SRB_IO_CONTROL::Length.offset, 529);
-  request[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] = kIdCmd;
+  request[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] = kAtaIdentifyDevice;
   request[Buffer::kInParams + SENDCMDINPARAMS::bDriveNumber.offset] =
       static_cast<std::uint8_t>(target);
   return request;

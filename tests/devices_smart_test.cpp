@@ -2,8 +2,8 @@
 #include <string>
 
 #include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
 #include "devices/device_layouts.h"
+#include "protocol/byte_order.h"
 #include "test_support.h"
 
 namespace hdsn::sim {
@@ -27,7 +27,7 @@ const SmartMethodRow kSmartMethods[] = {
 Bytes Method1Request(int drive, std::uint8_t command, std::uint8_t driveHead) {
   Bytes request(SENDCMDINPARAMS::kSizeWithoutBuffer, 0);
   StoreLe32(request.data() + SENDCMDINPARAMS::cBufferSize.offset,
-            static_cast<std::uint32_t>(kIdentifyBufferSize));
+            static_cast<std::uint32_t>(kIdentifyBlockSize));
   request[InParamsRegister(IDEREGS::bSectorCountReg)] = 1;
   request[InParamsRegister(IDEREGS::bSectorNumberReg)] = 1;
   request[InParamsRegister(IDEREGS::bDriveHeadReg)] = driveHead;
@@ -39,7 +39,7 @@ Bytes Method1Request(int drive, std::uint8_t command, std::uint8_t driveHead) {
 // Method 4's: the whole SENDCMDINPARAMS, zero but for the command.
 Bytes Method4Request() {
   Bytes request(SENDCMDINPARAMS::kSize, 0);
-  request[InParamsRegister(IDEREGS::bCommandReg)] = kIdCmd;
+  request[InParamsRegister(IDEREGS::bCommandReg)] = kAtaIdentifyDevice;
   return request;
 }
 
@@ -66,7 +66,9 @@ TEST_P(SmartIdentifyRequest, SendsTheRegistersForIndexAndMap) {
 
   const Bytes request =
       c.method == 0
-          ? Method1Request(c.drive, c.kind == DriveKind::kAta ? kIdCmd : kAtapiIdCmd, c.driveHead)
+          ? Method1Request(
+                c.drive, c.kind == DriveKind::kAta ? kAtaIdentifyDevice : kAtaIdentifyPacketDevice,
+                c.driveHead)
           : Method4Request();
   const auto identify = machine.devices.RequestsWithCode(kSmartRcvDriveData);
   ASSERT_EQ(identify.size(), 1u);

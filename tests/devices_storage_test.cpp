@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
 #include "devices/device_layouts.h"
 #include "devices/storage_descriptor.h"
+#include "protocol/byte_order.h"
 #include "sim/call_log.h"
 #include "test_support.h"
 

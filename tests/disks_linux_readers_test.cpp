@@ -1,13 +1,12 @@
 // The readers of what Linux publishes: the kernel's IDENTIFY text, udev's
 // database, the mount table, blkid's cache, and the natural order of names.
-#include "inventory/linux_readers.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "inventory/disk_protocol.h"
+#include "disks/linux/readers.h"
+#include "protocol/scsi.h"
 #include "test_support.h"
 
 namespace hdsn {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/byte_order.h"
+#include "protocol/byte_order.h"
 #include "sim/sim_linux.h"
 #include "test_support.h"
 
@@ -103,15 +103,15 @@ const std::vector<std::string> kQemuAsRoot = {
     "nvme-identify not applicable | ata-identify ok /sys/class/ata_device/dev2.0/id | "
     "scsi-vpd80 ok /sys/block/sdb/device/vpd_pg80 | udev no udev database",
     "/dev/sdc Virtual false VSCSI-SER-0001<scsi-vpd80> | sysfs ok /sys/block/sdc/device/model | "
-    "nvme-identify not applicable | ata-identify scsi-status: 2 /dev/sdc | "
+    "nvme-identify not applicable | ata-identify sat-status: 2 /dev/sdc | "
     "scsi-vpd80 ok /sys/block/sdc/device/vpd_pg80 | udev no udev database",
     "/dev/sdd USB false UASDISK-SER-0001<scsi-vpd80> | "
     "sysfs ok /sys/devices/pci0000:00/0000:00:13.0/usb2/2-4/serial | "
-    "nvme-identify not applicable | ata-identify scsi-status: 2 /dev/sdd | "
+    "nvme-identify not applicable | ata-identify sat-status: 2 /dev/sdd | "
     "scsi-vpd80 ok /sys/block/sdd/device/vpd_pg80 | udev no udev database",
     "/dev/sde USB false USBSTOR-SER-0001<scsi-vpd80> | "
     "sysfs ok /sys/devices/pci0000:00/0000:00:14.0/usb2/2-5/serial | "
-    "nvme-identify not applicable | ata-identify scsi-status: 2 /dev/sde | "
+    "nvme-identify not applicable | ata-identify sat-status: 2 /dev/sde | "
     "scsi-vpd80 ok /dev/sde | udev no udev database",
     "/dev/vda Virtual false VBLK-SER-0001<sysfs> | sysfs ok /sys/block/vda/serial | "
     "nvme-identify not applicable | ata-identify not applicable | "
@@ -124,7 +124,7 @@ std::vector<std::string> QemuAsUser() {
   auto replace = [&](std::size_t disk, const std::string& from, const std::string& to) {
     lines[disk].replace(lines[disk].find(from), from.size(), to);
   };
-  for (std::size_t disk = 3; disk <= 5; ++disk) replace(disk, "scsi-status: 2", "open: 13");
+  for (std::size_t disk = 3; disk <= 5; ++disk) replace(disk, "sat-status: 2", "open: 13");
   replace(5, "scsi-vpd80 ok /dev/sde", "scsi-vpd80 open: 13 /dev/sde");
   replace(5, "USBSTOR-SER-0001<scsi-vpd80>", "USBSTOR-SER-0001<sysfs>");
   return lines;
@@ -216,8 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "scsi-vpd80 ok /dev/sda | udev no udev database",
                      "/dev/sdb USB false BRIDGE-2<sysfs> | "
                      "sysfs ok /sys/devices/pci0000:00/0000:00:11.0/usb2/2-2/serial | "
-                     "nvme-identify not applicable | ata-identify host-status: 7 /dev/sdb | "
-                     "scsi-vpd80 host-status: 7 /dev/sdb | udev no udev database"},
+                     "nvme-identify not applicable | ata-identify sat-host-status: 7 /dev/sdb | "
+                     "scsi-vpd80 scsi-host-status: 7 /dev/sdb | udev no udev database"},
                     // Words 30 on are past the 60 bytes: the model is cut
                     // after word 29.
                     R"({"/disks/0/sources/2/model": "SATA D", "/disks/0/sources/2/firmware": "F1",
@@ -269,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "udev no udev database",
                      "/dev/sda SAS false SAS-0001<scsi-vpd80> | "
                      "sysfs ok /sys/block/sda/device/model | nvme-identify not applicable | "
-                     "ata-identify scsi-status: 2 /dev/sda | "
+                     "ata-identify sat-status: 2 /dev/sda | "
                      "scsi-vpd80 ok /sys/block/sda/device/vpd_pg80 | udev no udev database"},
                     R"({"/disks/0/model": "SD32G"})"}),
     RowName());

@@ -1,12 +1,11 @@
 // The call of hdsn_disks.dll on the simulated machine: its returns, the size
 // it reports, the buffer it leaves alone, the document it writes (the
 // program's own), and the process's COM as the host left it.
-#include "inventory/disks_json_call.h"
-
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "disks/windows/json_call.h"
 #include "test_support.h"
 
 namespace hdsn::sim {

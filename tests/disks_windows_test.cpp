@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
-#include "inventory/disk_inventory.h"
-#include "inventory/disk_protocol.h"
+#include "disks/disk_inventory.h"
+#include "disks/windows/disk_list.h"
+#include "protocol/ata.h"
+#include "protocol/byte_order.h"
 #include "test_support.h"
 
 namespace hdsn::sim {
@@ -283,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] = MakeSataDrive("SATA-SERIAL", "DISK");
                         m.devices.physicalDrives[0].vpdPage = Bytes{0, 0x80, 0, 200, 'V', '1'};
-                        Bytes ata(ATA_PASS_THROUGH_EX::kSize + kIdentifyBufferSize, 0);
+                        Bytes ata(ATA_PASS_THROUGH_EX::kSize + kIdentifyBlockSize, 0);
                         StoreLe32(ata.data() + ATA_PASS_THROUGH_EX::DataBufferOffset.offset, 4000);
                         m.devices.answerOverrides[kIoctlAtaPassThrough] = {ata};
                       },
@@ -300,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/bus": null, "/disks/0/sources/0/error": "short: 6",
           "/disks/0/sources/1/error": "short: 47", "/disks/0/sources/2/error": "short: 20",
-          "/disks/0/sources/3/error": "short: 10"})"},
+          "/disks/0/sources/3/error": "scsi-short: 10"})"},
         InventoryCase{"WmiFailingForEveryDisk",
                       [](SimMachine& m) {
                         Sata(m);

@@ -1,17 +1,20 @@
-// The real Linux layer under a root directory of the test's own: links
-// resolved inside the root, files read within their bounds, and a whole
-// inventory of a small tree laid out like sysfs.
+// The real Linux layer on a tree of the test's own: links resolved, files
+// read within their bounds, and a whole inventory of a small tree laid out
+// like sysfs. The real calls run on real files; only the paths are moved
+// under the tree's root, by a wrapper of the test's.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "inventory/json_writer.h"
-#include "inventory/linux_sources.h"
+#include "disks/json_writer.h"
+#include "disks/linux/disk_list.h"
+#include "disks/linux/sources.h"
 #include "platform/linux_system.h"
 #include "sim/sim_system.h"
 #include "test_support.h"
@@ -21,13 +24,48 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The real system with every path the program names put under a root
+// directory (absolute, no trailing slash); a link that leaves the root
+// resolves to nothing, as a link out of the system would.
+class RootedLinuxSystem final : public LinuxSystemInterface {
+ public:
+  explicit RootedLinuxSystem(std::string root)
+      : real_(GetLinuxPlatform().system), root_(std::move(root)) {}
+
+  int Open(const char* path, OpenMode mode, int& fd) override {
+    return real_.Open(Full(path).c_str(), mode, fd);
+  }
+  int Read(int fd, void* buffer, std::size_t size, std::size_t& count) override {
+    return real_.Read(fd, buffer, size, count);
+  }
+  int Close(int fd) override { return real_.Close(fd); }
+  int Ioctl(int fd, unsigned long request, void* argument, int& result) override {
+    return real_.Ioctl(fd, request, argument, result);
+  }
+  int ResolvePath(const char* path, std::string& resolved) override {
+    if (const int error = real_.ResolvePath(Full(path).c_str(), resolved); error != 0) return error;
+    if (resolved.compare(0, root_.size(), root_) != 0) return ENOENT;
+    resolved.erase(0, root_.size());
+    if (resolved.empty()) resolved.push_back('/');
+    return 0;
+  }
+  int ListDirectory(const char* path, std::vector<std::string>& names) override {
+    return real_.ListDirectory(Full(path).c_str(), names);
+  }
+
+ private:
+  std::string Full(const char* path) const { return root_ + path; }
+  LinuxSystemInterface& real_;
+  std::string root_;
+};
+
 class LinuxLayer : public testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/hdsn-linux-layer-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
-    system_ = MakeLinuxSystem(root_);
+    system_ = std::make_unique<RootedLinuxSystem>(root_);
   }
   void TearDown() override { fs::remove_all(root_); }
 

@@ -1,23 +1,23 @@
 // The disk inventory of Linux: every whole disk of /sys/block that sits on
 // a device, where it sits, whether it holds "/", and its five sources.
+#include "disks/linux/disk_list.h"
+
 #include <algorithm>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "inventory/disk_inventory.h"
-#include "inventory/disk_text.h"
-#include "inventory/linux_readers.h"
-#include "inventory/linux_sources.h"
+#include "disks/linux/readers.h"
+#include "disks/linux/sources.h"
 #include "platform/linux_system.h"
+#include "protocol/text.h"
 
 namespace hdsn {
 namespace {
 
 // mountinfo is a line per mount: a few hundred on a busy container host.
 constexpr std::size_t kMountinfoLimit = 1024 * 1024;
-constexpr std::size_t kUdevEntryLimit = 64 * 1024;
 constexpr std::size_t kBlkidCacheLimit = 1024 * 1024;
 // dm on md on partitions is three levels; loops of slaves do not exist, but
 // a broken tree must not recurse for ever.
@@ -26,33 +26,6 @@ constexpr int kMaxStackDepth = 8;
 // Block devices that are not disks: they have no `device`, and are skipped
 // by name as well so that their trees are not even looked at.
 constexpr std::string_view kVirtualPrefixes[] = {"loop", "ram", "zram", "dm-", "md", "nbd"};
-
-// STORAGE_BUS_TYPE numbers of the buses, so that both systems name them alike.
-std::optional<std::uint32_t> BusType(LinuxBus bus) {
-  switch (bus) {
-    case LinuxBus::kScsi:
-      return 1;
-    case LinuxBus::kAta:
-      return 3;
-    case LinuxBus::kUsb:
-      return 7;
-    case LinuxBus::kSas:
-      return 10;
-    case LinuxBus::kSata:
-      return 11;
-    case LinuxBus::kSd:
-      return 12;
-    case LinuxBus::kMmc:
-      return 13;
-    case LinuxBus::kVirtio:
-      return 14;
-    case LinuxBus::kNvme:
-      return 17;
-    case LinuxBus::kUnknown:
-      break;
-  }
-  return std::nullopt;
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
@@ -143,12 +116,12 @@ void Place(LinuxSystemInterface& system, LinuxDisk& disk) {
   if (has([](std::string_view part) {
         return part == "nvme" || StartsWith(part, "nvme-subsys");
       })) {
-    disk.bus = LinuxBus::kNvme;
+    disk.bus = Bus::kNvme;
     disk.nvmeController = NvmeController(system, disk.device);
   } else if (has([](std::string_view part) { return NamedNumber(part, "usb"); })) {
-    disk.bus = LinuxBus::kUsb;
+    disk.bus = Bus::kUsb;
   } else if (has([](std::string_view part) { return NamedNumber(part, "virtio"); })) {
-    disk.bus = LinuxBus::kVirtio;
+    disk.bus = Bus::kVirtual;
     disk.virtioBlock = NamedNumber(last, "virtio");
   } else if (const auto port =
                  std::find_if(parts.begin(), parts.end(),
@@ -166,17 +139,16 @@ void Place(LinuxSystemInterface& system, LinuxDisk& disk) {
     }
     // A SATA link has a speed; a parallel one has none ("<unknown>").
     const std::string speed = Attribute(system, "/sys/class/ata_link/link" + number + "/sata_spd");
-    disk.bus = !speed.empty() && speed != "<unknown>" ? LinuxBus::kSata : LinuxBus::kAta;
+    disk.bus = !speed.empty() && speed != "<unknown>" ? Bus::kSata : Bus::kAta;
   } else if (has([](std::string_view part) { return StartsWith(part, "end_device-"); })) {
-    disk.bus = LinuxBus::kSas;
+    disk.bus = Bus::kSas;
   } else if (has([](std::string_view part) { return NamedNumber(part, "mmc"); })) {
-    disk.bus = Attribute(system, "/sys/block/" + disk.name + "/device/type") == "SD"
-                   ? LinuxBus::kSd
-                   : LinuxBus::kMmc;
+    disk.bus = Attribute(system, "/sys/block/" + disk.name + "/device/type") == "SD" ? Bus::kSd
+                                                                                     : Bus::kMmc;
   } else if (disk.scsi) {
-    disk.bus = LinuxBus::kScsi;
+    disk.bus = Bus::kScsi;
   }
-  if (disk.bus != LinuxBus::kUsb) disk.usbDevice.clear();
+  if (disk.bus != Bus::kUsb) disk.usbDevice.clear();
 }
 
 // The disk, or nullopt for a block device that is none.
@@ -256,9 +228,7 @@ std::optional<std::string> RootUuid(LinuxSystemInterface& system, const RootDevi
   if (!root.numbers) return std::nullopt;
   const auto [major, minor] = *root.numbers;
   if (udevDatabase) {
-    const FileRead entry = ReadLinuxFile(
-        system, "/run/udev/data/b" + std::to_string(major) + ":" + std::to_string(minor),
-        kUdevEntryLimit);
+    const FileRead entry = ReadLinuxFile(system, UdevEntryPath(major, minor), kUdevEntryLimit);
     const std::optional<std::string_view> uuid = UdevProperty(entry.bytes, "ID_FS_UUID");
     if (uuid) {
       if (std::optional<std::string> text = PlainText(*uuid)) return text;
@@ -292,7 +262,7 @@ DiskInventory ListDisks(const LinuxPlatform& platform) {
     if (!disk) continue;
     DiskEntry& entry = inventory.disks.emplace_back();
     entry.device = disk->node;
-    entry.busType = BusType(disk->bus);
+    if (disk->bus) entry.bus = DiskBus{*disk->bus};
     const std::string removable = Attribute(system, "/sys/block/" + name + "/removable");
     if (removable == "0" || removable == "1") entry.removable = removable == "1";
     if (root.known) entry.system = root.disks.count(name) != 0;

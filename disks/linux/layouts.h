@@ -1,5 +1,5 @@
 // The two ioctl arguments of the Linux sources, as offsets and widths in
-// bytes: SG_IO's sg_io_hdr (SCSI commands to a block device) and
+// bytes (protocol/layout.h): SG_IO's sg_io_hdr (SCSI commands to a block device) and
 // NVME_IOCTL_ADMIN_CMD's nvme_admin_cmd (an admin command to an NVMe
 // controller). sg_io_hdr holds pointers and so has one layout per pointer
 // size, the one in use chosen by the build's own; nvme_admin_cmd carries its
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "devices/device_layouts.h"
+#include "protocol/layout.h"
 
 namespace hdsn::layout {
 
@@ -93,11 +93,6 @@ static_assert(SgIoHdr32::info.end() == SgIoHdr32::kSize);
 using SgIoHdr = std::conditional_t<sizeof(void*) == 8, SgIoHdr64, SgIoHdr32>;
 static_assert(SgIoHdr::dxferp.width == sizeof(void*));
 
-// The status a SCSI command ends with: GOOD, or CHECK CONDITION with sense
-// data.
-inline constexpr std::uint8_t kScsiStatusGood = 0;
-inline constexpr std::uint8_t kScsiStatusCheckCondition = 2;
-
 struct NvmeAdminCmd {
   static constexpr Field opcode{0, 1};
   static constexpr Field flags{1, 1};
@@ -126,11 +121,5 @@ static_assert(NvmeAdminCmd::result.end() == NvmeAdminCmd::kSize);
 inline constexpr unsigned long kNvmeIoctlAdminCmd =
     LinuxIoc(kIocWrite | kIocRead, 'N', 0x41, NvmeAdminCmd::kSize);
 static_assert(kNvmeIoctlAdminCmd == 0xC0484E41);
-
-// The admin command Identify, and its CNS value for the controller's data
-// structure (4096 bytes).
-inline constexpr std::uint8_t kNvmeAdminIdentify = 0x06;
-inline constexpr std::uint32_t kNvmeIdentifyController = 1;
-inline constexpr std::uint32_t kNvmeIdentifySize = 4096;
 
 }  // namespace hdsn::layout

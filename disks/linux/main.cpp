@@ -1,5 +1,5 @@
 // Entry point of hdsn-disks on Linux.
-#include "inventory/disks_program.h"
+#include "disks/linux/program.h"
 #include "platform/linux_system.h"
 
 int main(int argc, char** argv) {

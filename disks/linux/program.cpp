@@ -1,5 +1,7 @@
-#include "inventory/disks_program.h"
-#include "inventory/disks_runner.h"
+#include "disks/linux/program.h"
+
+#include "disks/disks_runner.h"
+#include "disks/linux/disk_list.h"
 #include "platform/linux_system.h"
 
 namespace hdsn {

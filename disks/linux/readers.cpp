@@ -1,22 +1,16 @@
-#include "inventory/linux_readers.h"
+#include "disks/linux/readers.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <tuple>
 #include <vector>
 
+#include "protocol/text.h"
+
 namespace hdsn {
 namespace {
 
-constexpr std::size_t kIdWords = 256;
 constexpr std::size_t kMaxWordDigits = 4;
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -80,7 +74,7 @@ std::optional<std::uint64_t> HexNumber(std::string_view text) {
   if (text.empty() || text.size() > 16) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : text) {
-    const int digit = HexValue(c);
+    const int digit = HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     value = 16 * value + static_cast<std::uint64_t>(digit);
   }
@@ -134,12 +128,12 @@ AtaIdWords ReadAtaIdFile(std::string_view text) {
   AtaIdWords words;
   std::size_t at = 0;
   std::size_t count = 0;
-  while (count < kIdWords) {
+  while (count < kIdentifyWords) {
     while (at < text.size() && IsBlank(text[at])) ++at;
     std::size_t digits = 0;
     unsigned value = 0;
     while (at < text.size() && !IsBlank(text[at]) && digits <= kMaxWordDigits) {
-      const int digit = HexValue(text[at]);
+      const int digit = HexDigitValue(text[at]);
       if (digit < 0) return words;
       value = 16 * value + static_cast<unsigned>(digit);
       ++digits;

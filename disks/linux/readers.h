@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/ata.h"
+
 namespace hdsn {
 
 // /sys/class/ata_device/devX.Y/id: the 256 words of IDENTIFY DEVICE as
@@ -18,7 +20,7 @@ namespace hdsn {
 // the shared IDENTIFY reader; `bytes` counts the words read (two bytes
 // each). Reading stops at the first token that is not 1 to 4 hex digits.
 struct AtaIdWords {
-  std::array<std::uint8_t, 512> block{};
+  std::array<std::uint8_t, kIdentifyBlockSize> block{};
   std::size_t bytes = 0;
 };
 AtaIdWords ReadAtaIdFile(std::string_view text);

@@ -1,54 +1,27 @@
-#include "inventory/linux_sources.h"
+#include "disks/linux/sources.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <vector>
 
-#include "devices/byte_order.h"
-#include "inventory/disk_protocol.h"
-#include "inventory/disk_text.h"
-#include "inventory/linux_layouts.h"
-#include "inventory/linux_readers.h"
+#include "disks/linux/layouts.h"
+#include "disks/linux/readers.h"
 #include "platform/linux_system.h"
+#include "protocol/ata.h"
+#include "protocol/byte_order.h"
+#include "protocol/nvme.h"
+#include "protocol/scsi.h"
 
 namespace hdsn {
 namespace {
 
 using namespace layout;
 
-// A sysfs attribute is at most a page; a udev database entry is a few
-// hundred bytes, a big one a few kilobytes.
+// A sysfs attribute is at most a page.
 constexpr std::size_t kAttributeLimit = 4096;
-constexpr std::size_t kUdevEntryLimit = 64 * 1024;
-// Milliseconds a command may take before the kernel gives up on it.
-constexpr std::uint32_t kCommandTimeout = 3000;
-constexpr std::uint8_t kSenseSize = 32;
-
-std::string StepError(const char* step, int error) {
-  return std::string(step) + ": " + std::to_string(error);
-}
-
-DiskSource Refused(const char* name, const std::string& error,
-                   std::optional<std::string> via = std::nullopt) {
-  DiskSource source;
-  source.name = name;
-  source.error = error;
-  source.via = std::move(via);
-  return source;
-}
-
-DiskSource Answered(const char* name, std::string via, const SourceTexts& texts) {
-  DiskSource source;
-  source.name = name;
-  source.ok = true;
-  source.via = std::move(via);
-  source.serial = texts.serial;
-  source.model = texts.model;
-  source.firmware = texts.firmware;
-  return source;
-}
+// The kernel counts a command's time in milliseconds.
+constexpr std::uint32_t kCommandTimeout = 1000 * kCommandTimeoutSeconds;
 
 // An attribute's text as the drive or the kernel wrote it, without the line
 // feed sysfs ends most attributes with: trimmed, never decoded.
@@ -89,45 +62,42 @@ void StorePointer(std::uint8_t* header, Field field, const void* pointer) {
         static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * at));
 }
 
-constexpr std::size_t kIdentifySize = 512;
-// Room for any serial a page holds but a few bytes, and a multiple of 4,
-// which some USB bridges want (as the Windows source asks).
-constexpr std::uint16_t kVpdAllocation = 252;
-
-// What an SG_IO command came back with: error names the step that failed;
-// `transferred` the bytes the device sent.
-struct ScsiAnswer {
-  std::string error;
-  std::size_t transferred = 0;
-};
-
-// The command block goes as it is: the kernel copies cmd_len bytes of it and
-// writes at most dxfer_len bytes of data and mx_sb_len bytes of sense.
-ScsiAnswer SendScsiCommand(LinuxSystemInterface& system, int fd,
-                           std::span<const std::uint8_t> command, std::span<std::uint8_t> data) {
-  const auto dataSize = static_cast<std::uint32_t>(data.size());
-  std::uint8_t sense[kSenseSize] = {};
+// A SCSI command through SG_IO, data in; the answer read as every system
+// reads it. The kernel copies cmd_len bytes of the command block and writes
+// at most dxfer_len bytes of data and mx_sb_len bytes of sense. The request
+// failing is the query's own step: "sat: 1", "scsi: 1".
+AnswerRead AskScsi(LinuxSystemInterface& system, int fd, const ScsiQuery& query) {
+  std::vector<std::uint8_t> data(query.dataSize);
+  std::uint8_t sense[kScsiSenseSize] = {};
   alignas(8) std::uint8_t header[SgIoHdr::kSize] = {};
   StoreLe32(header + SgIoHdr::interface_id.offset, static_cast<std::uint32_t>(kSgInterfaceIdOrig));
   StoreLe32(header + SgIoHdr::dxfer_direction.offset, static_cast<std::uint32_t>(kSgDxferFromDev));
-  header[SgIoHdr::cmd_len.offset] = static_cast<std::uint8_t>(command.size());
-  header[SgIoHdr::mx_sb_len.offset] = kSenseSize;
-  StoreLe32(header + SgIoHdr::dxfer_len.offset, dataSize);
+  header[SgIoHdr::cmd_len.offset] = static_cast<std::uint8_t>(query.cdb.size());
+  header[SgIoHdr::mx_sb_len.offset] = kScsiSenseSize;
+  StoreLe32(header + SgIoHdr::dxfer_len.offset, query.dataSize);
   StorePointer(header, SgIoHdr::dxferp, data.data());
-  StorePointer(header, SgIoHdr::cmdp, command.data());
+  StorePointer(header, SgIoHdr::cmdp, query.cdb.data());
   StorePointer(header, SgIoHdr::sbp, sense);
   StoreLe32(header + SgIoHdr::timeout.offset, kCommandTimeout);
   int result = 0;
   if (const int error = system.Ioctl(fd, kSgIo, header, result); error != 0)
-    return {StepError("sg-io", error), 0};
+    return {ScsiError(query, "", error), {}};
   if (const std::uint16_t host = LoadLe16(header + SgIoHdr::host_status.offset); host != 0)
-    return {StepError("host-status", host), 0};
-  if (const std::uint8_t status = header[SgIoHdr::status.offset]; status != kScsiStatusGood)
-    return {StepError("scsi-status", status), 0};
+    return {ScsiError(query, "host-status", host), {}};
   // resid is what the device did not send; a driver may leave it at 0.
   const auto resid = static_cast<std::int32_t>(LoadLe32(header + SgIoHdr::resid.offset));
-  const std::int64_t sent = static_cast<std::int64_t>(dataSize) - resid;
-  return {"", static_cast<std::size_t>(std::clamp<std::int64_t>(sent, 0, dataSize))};
+  const std::int64_t sent = static_cast<std::int64_t>(query.dataSize) - resid;
+  const auto transferred =
+      static_cast<std::size_t>(std::clamp<std::int64_t>(sent, 0, query.dataSize));
+  return ReadScsiAnswer(query, header[SgIoHdr::status.offset], std::span(data).first(transferred));
+}
+
+// A SCSI command to the disk's node, which opens for root only.
+DiskSource AskNode(LinuxSystemInterface& system, const char* source, const std::string& node,
+                   const ScsiQuery& query) {
+  const NodeOwner device(system, node);
+  if (device.fd() < 0) return Refused(source, StepError("open", device.error()), node);
+  return FromAnswer(source, AskScsi(system, device.fd(), query), node);
 }
 
 std::string SysBlock(const LinuxDisk& disk, const char* file) {
@@ -166,19 +136,23 @@ FileRead ReadAttribute(LinuxSystemInterface& system, const std::string& path) {
   return ReadLinuxFile(system, path, kAttributeLimit);
 }
 
+std::string UdevEntryPath(unsigned major, unsigned minor) {
+  return "/run/udev/data/b" + std::to_string(major) + ":" + std::to_string(minor);
+}
+
 DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk) {
   // Where each kind of disk keeps its texts.
   std::string model;
   std::string firmware;
   std::string serial;
-  switch (disk.bus) {
-    case LinuxBus::kNvme:
+  switch (disk.bus.value_or(Bus::kUnknown)) {
+    case Bus::kNvme:
       model = SysBlock(disk, "device/model");
       firmware = SysBlock(disk, "device/firmware_rev");
       serial = SysBlock(disk, "device/serial");
       break;
-    case LinuxBus::kMmc:
-    case LinuxBus::kSd:
+    case Bus::kMmc:
+    case Bus::kSd:
       model = SysBlock(disk, "device/name");
       serial = SysBlock(disk, "device/serial");
       break;
@@ -221,7 +195,7 @@ DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk) {
 }
 
 DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
-  if (disk.bus != LinuxBus::kNvme || disk.nvmeController.empty())
+  if (disk.bus != Bus::kNvme || disk.nvmeController.empty())
     return Refused(kSourceNvmeIdentify, kNotApplicable);
   // The kernel keeps the texts of the controller's identify data.
   const std::string controller = "/sys/class/nvme/" + disk.nvmeController;
@@ -231,7 +205,7 @@ DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
     texts.serial = Text(serial);
     texts.model = Text(ReadAttribute(system, controller + "/model"));
     texts.firmware = Text(ReadAttribute(system, controller + "/firmware_rev"));
-    return Answered(kSourceNvmeIdentify, controller + "/serial", texts);
+    return Answered(kSourceNvmeIdentify, texts, controller + "/serial");
   }
 
   const std::string node = "/dev/" + disk.nvmeController;
@@ -242,14 +216,14 @@ DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
   command[NvmeAdminCmd::opcode.offset] = kNvmeAdminIdentify;
   StorePointer(command, NvmeAdminCmd::addr, data.data());
   StoreLe32(command + NvmeAdminCmd::data_len.offset, kNvmeIdentifySize);
-  StoreLe32(command + NvmeAdminCmd::cdw10.offset, kNvmeIdentifyController);
+  StoreLe32(command + NvmeAdminCmd::cdw10.offset, kNvmeIdentifyCnsController);
   StoreLe32(command + NvmeAdminCmd::timeout_ms.offset, kCommandTimeout);
   int result = 0;
   if (const int error = system.Ioctl(device.fd(), kNvmeIoctlAdminCmd, command, result); error != 0)
     return Refused(kSourceNvmeIdentify, StepError("nvme-admin", error), node);
   // A positive result is the status the controller completed the command with.
   if (result != 0) return Refused(kSourceNvmeIdentify, StepError("nvme-status", result), node);
-  return Answered(kSourceNvmeIdentify, node, ReadNvmeControllerTexts(data));
+  return Answered(kSourceNvmeIdentify, ReadNvmeControllerTexts(data), node);
 }
 
 DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -261,23 +235,15 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
     const FileRead file = ReadAttribute(system, path);
     const AtaIdWords words = ReadAtaIdFile(file.bytes);
     if (file.error.empty() && words.bytes > 0)
-      return Answered(kSourceAtaIdentify, path,
-                      ReadIdentifyTexts(std::span(words.block).first(words.bytes)));
+      return Answered(kSourceAtaIdentify,
+                      ReadIdentifyTexts(std::span(words.block).first(words.bytes)), path);
     error = file.error.empty() ? StepError("short", 0) : file.error;
     via = path;
   }
   if (!disk.scsi) return Refused(kSourceAtaIdentify, error, via);
 
   // SAT: the SCSI layer (libata's, or a USB bridge's) passes the command on.
-  const NodeOwner device(system, disk.node);
-  if (device.fd() < 0)
-    return Refused(kSourceAtaIdentify, StepError("open", device.error()), disk.node);
-  std::uint8_t data[kIdentifySize] = {};
-  constexpr auto kCdb = SatIdentifyCdb();
-  const ScsiAnswer answer = SendScsiCommand(system, device.fd(), kCdb, data);
-  if (!answer.error.empty()) return Refused(kSourceAtaIdentify, answer.error, disk.node);
-  return Answered(kSourceAtaIdentify, disk.node,
-                  ReadIdentifyTexts(std::span(data).first(answer.transferred)));
+  return AskNode(system, kSourceAtaIdentify, disk.node, kSatIdentifyQuery);
 }
 
 DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -286,28 +252,15 @@ DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
   // disks have none.
   const std::string path = SysBlock(disk, "device/vpd_pg80");
   const FileRead file = ReadAttribute(system, path);
-  if (file.error.empty()) {
-    const auto* page = reinterpret_cast<const std::uint8_t*>(file.bytes.data());
-    return Answered(kSourceScsiVpd80, path, ReadVpdSerialTexts(std::span(page, file.bytes.size())));
-  }
-
-  const NodeOwner device(system, disk.node);
-  if (device.fd() < 0)
-    return Refused(kSourceScsiVpd80, StepError("open", device.error()), disk.node);
-  constexpr auto kCdb = VpdInquiryCdb(kVpdSerialNumberPage, kVpdAllocation);
-  std::uint8_t page[kVpdAllocation] = {};
-  const ScsiAnswer answer = SendScsiCommand(system, device.fd(), kCdb, page);
-  if (!answer.error.empty()) return Refused(kSourceScsiVpd80, answer.error, disk.node);
-  return Answered(kSourceScsiVpd80, disk.node,
-                  ReadVpdSerialTexts(std::span(page).first(answer.transferred)));
+  if (file.error.empty())
+    return Answered(kSourceScsiVpd80, ReadVpdSerialTexts(AsBytes(file.bytes)), path);
+  return AskNode(system, kSourceScsiVpd80, disk.node, kVpdSerialQuery);
 }
 
 DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool udevDatabase) {
   if (!udevDatabase) return Refused(kSourceUdev, kNoUdevDatabase);
   if (!disk.numbers) return Refused(kSourceUdev, kNotApplicable);
-  char name[48];
-  std::snprintf(name, sizeof name, "/run/udev/data/b%u:%u", disk.numbers->first,
-                disk.numbers->second);
+  const std::string name = UdevEntryPath(disk.numbers->first, disk.numbers->second);
   const FileRead file = ReadLinuxFile(system, name, kUdevEntryLimit);
   if (!file.error.empty()) return Refused(kSourceUdev, file.error, name);
   auto property = [&](const char* key) -> std::optional<std::string> {
@@ -319,7 +272,7 @@ DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool ude
   if (!texts.serial) texts.serial = property("ID_SERIAL");
   texts.model = property("ID_MODEL");
   texts.firmware = property("ID_REVISION");
-  return Answered(kSourceUdev, name, texts);
+  return Answered(kSourceUdev, texts, name);
 }
 
 }  // namespace hdsn

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
 namespace hdsn {
 
@@ -28,15 +28,17 @@ FileRead ReadLinuxFile(LinuxSystemInterface& system, const std::string& path, st
 // A one-line attribute of sysfs, at most a page.
 FileRead ReadAttribute(LinuxSystemInterface& system, const std::string& path);
 
-// Where a disk sits, as its place in sysfs tells.
-enum class LinuxBus { kUnknown, kAta, kSata, kNvme, kUsb, kVirtio, kSas, kScsi, kMmc, kSd };
+// udev's database entry of a block device ("/run/udev/data/b8:0"): a few
+// hundred bytes, a big one a few kilobytes.
+inline constexpr std::size_t kUdevEntryLimit = 64 * 1024;
+std::string UdevEntryPath(unsigned major, unsigned minor);
 
 struct LinuxDisk {
   std::string name;    // "sda"
   std::string node;    // "/dev/sda"
   std::string device;  // /sys/block/<name>/device with its links followed
   std::optional<std::pair<unsigned, unsigned>> numbers;  // major:minor
-  LinuxBus bus = LinuxBus::kUnknown;
+  std::optional<Bus> bus;      // as its place in sysfs tells; none when it tells nothing
   bool scsi = false;           // a SCSI disk: its node answers SG_IO
   bool virtioBlock = false;    // virtio-blk: its serial is the block device's own attribute
   std::string ataDevice;       // "dev1.0" for a disk of libata

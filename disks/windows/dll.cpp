@@ -1,6 +1,6 @@
 // The export of hdsn_disks.dll: the library call on the real Windows services.
-#include "inventory/disks_json_call.h"
-#include "inventory/hdsn_disks.h"
+#include "disks/hdsn_disks.h"
+#include "disks/windows/json_call.h"
 #include "platform/platform.h"
 
 extern "C" int HDSN_DISKS_CALL hdsn_disks_json(char* buffer, size_t size, size_t* needed) {

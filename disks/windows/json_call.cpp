@@ -1,11 +1,8 @@
-#include "inventory/disks_json_call.h"
+#include "disks/windows/json_call.h"
 
-#include <cstring>
-#include <string>
-
-#include "inventory/disk_inventory.h"
-#include "inventory/disks_program.h"
-#include "inventory/json_writer.h"
+#include "disks/json_writer.h"
+#include "disks/windows/disk_list.h"
+#include "disks/windows/program.h"
 #include "platform/platform.h"
 
 namespace hdsn {
@@ -15,12 +12,7 @@ int WriteDisksJson(const Platform& platform, char* buffer, std::size_t size,
   if (needed) *needed = 0;
   try {
     if (!IsNtFamily(platform.system)) return kDisksJsonNotNt;
-    const std::string document = FormatInventoryJson(ListDisks(platform));
-    const std::size_t bytes = document.size() + 1;
-    if (needed) *needed = bytes;
-    if (buffer == nullptr || size < bytes) return kDisksJsonTooSmall;
-    std::memcpy(buffer, document.c_str(), bytes);
-    return kDisksJsonWritten;
+    return CopyDisksJson(FormatInventoryJson(ListDisks(platform)), buffer, size, needed);
   } catch (...) {
     // Whatever went wrong must not unwind into a caller written in C.
     return kDisksJsonFailed;

@@ -1,7 +1,7 @@
-// Request and answer layouts of the inventory's own control requests, as
+// Request and answer layouts of the Windows sources' control requests, as
 // offsets and widths in bytes, in the manner of devices/device_layouts.h
-// (whose Field, CtlCode and storage descriptor layouts they build on). The
-// NVMe query structures are plain DWORDs; the two pass-through headers hold a
+// (whose CtlCode and storage descriptor layouts they build on). The NVMe
+// query structures are plain DWORDs; the two pass-through headers hold a
 // pointer-sized field and so have one layout per pointer size, the one in
 // use chosen by the build's own pointer size. The Win32 build checks every
 // value against the Windows headers.
@@ -12,7 +12,9 @@
 #include <type_traits>
 
 #include "devices/device_layouts.h"
-#include "inventory/protocol_layouts.h"
+#include "protocol/ata.h"
+#include "protocol/nvme.h"
+#include "protocol/scsi.h"
 
 namespace hdsn::layout {
 
@@ -81,11 +83,9 @@ inline constexpr std::uint32_t kStorageAdapterProtocolSpecificProperty = 49;
 inline constexpr std::uint32_t kStorageDeviceProtocolSpecificProperty = 50;
 inline constexpr std::uint32_t kPropertyStandardQuery = 0;
 
-// STORAGE_PROTOCOL_TYPE, STORAGE_PROTOCOL_NVME_DATA_TYPE and the identify
-// CNS value of the controller data structure.
+// STORAGE_PROTOCOL_TYPE and STORAGE_PROTOCOL_NVME_DATA_TYPE.
 inline constexpr std::uint32_t kProtocolTypeNvme = 3;
 inline constexpr std::uint32_t kNvmeDataTypeIdentify = 1;
-inline constexpr std::uint32_t kNvmeIdentifyCnsController = 1;
 
 // What a protocol-specific query asks for, right after the property id and
 // query type of STORAGE_PROPERTY_QUERY (in its AdditionalParameters), and
@@ -130,7 +130,7 @@ struct NvmeIdentifyBuffer {
   static constexpr std::size_t kIdentifyData =
       kProtocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::kSize;
   static constexpr std::uint32_t kDataOffset = STORAGE_PROTOCOL_SPECIFIC_DATA::kSize;
-  static constexpr std::uint32_t kDataLength = NVME_IDENTIFY_CONTROLLER_DATA::kSize;
+  static constexpr std::uint32_t kDataLength = kNvmeIdentifySize;
   static constexpr std::size_t kSize = kIdentifyData + kDataLength;
 };
 static_assert(NvmeIdentifyBuffer::kProtocolData == 8);
@@ -141,8 +141,6 @@ static_assert(NvmeIdentifyBuffer::kSize == 4144);
 // ATA_PASS_THROUGH_EX flags.
 inline constexpr std::uint16_t kAtaFlagsDrdyRequired = 0x01;
 inline constexpr std::uint16_t kAtaFlagsDataIn = 0x02;
-// The ATA status register: ERR, the command was aborted or failed.
-inline constexpr std::uint8_t kAtaStatusError = 0x01;
 
 // The header of IOCTL_ATA_PASS_THROUGH with a 32-bit DataBufferOffset
 // (32-bit Windows), then with a 64-bit one (64-bit Windows, which aligns it
@@ -205,7 +203,7 @@ static_assert(ATA_PASS_THROUGH_EX::DataBufferOffset.width == sizeof(void*));
 // the 512 IDENTIFY bytes.
 struct AtaIdentifyBuffer {
   static constexpr std::size_t kData = ATA_PASS_THROUGH_EX::kSize;
-  static constexpr std::size_t kSize = kData + kIdentifyBufferSize;
+  static constexpr std::size_t kSize = kData + kIdentifyBlockSize;
 };
 
 // SCSI_PASS_THROUGH's DataIn value for a transfer from the device.
@@ -269,22 +267,16 @@ static_assert(SCSI_PASS_THROUGH::DataBufferOffset.width == sizeof(void*));
 
 // A SCSI pass-through request and its answer share one buffer: the header,
 // the sense data the port driver writes when the command fails, then the
-// data.
-template <std::uint32_t DataSize>
+// data the command asks for (a ScsiQuery's dataSize).
 struct ScsiPassThroughBuffer {
   static constexpr std::size_t kSense = SCSI_PASS_THROUGH::kSize;
-  static constexpr std::uint8_t kSenseSize = 32;
-  static constexpr std::size_t kData = kSense + kSenseSize;
-  static constexpr std::uint32_t kDataSize = DataSize;
-  static constexpr std::size_t kSize = kData + kDataSize;
+  static constexpr std::size_t kData = kSense + kScsiSenseSize;
+  static constexpr std::size_t Size(std::uint32_t dataSize) { return kData + dataSize; }
+  // Room for the largest data asked: one IDENTIFY block.
+  static constexpr std::size_t kLargest = kData + kIdentifyBlockSize;
 };
-// INQUIRY of the unit serial number page: a multiple of 4, which some USB
-// bridges want, and room for any serial number a page can hold (255 bytes)
-// but a few.
-using ScsiVpdBuffer = ScsiPassThroughBuffer<252>;
-// ATA PASS-THROUGH (16) with IDENTIFY DEVICE: one block.
-using ScsiSatBuffer = ScsiPassThroughBuffer<kIdentifyBufferSize>;
-static_assert(ScsiVpdBuffer::kData % 4 == 0);
-static_assert(ScsiSatBuffer::kSize == ScsiVpdBuffer::kData + 512);
+static_assert(ScsiPassThroughBuffer::kData % 4 == 0);
+static_assert(kSatIdentifyQuery.dataSize <= kIdentifyBlockSize &&
+              kVpdSerialQuery.dataSize <= kIdentifyBlockSize);
 
 }  // namespace hdsn::layout

@@ -1,5 +1,5 @@
-// Entry point of hdsn-disks.
-#include "inventory/disks_program.h"
+// Entry point of hdsn-disks on Windows.
+#include "disks/windows/program.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

@@ -1,10 +1,11 @@
-#include "inventory/disks_program.h"
+#include "disks/windows/program.h"
 
-#include "app/system_interface.h"
-#include "devices/byte_order.h"
-#include "inventory/disk_inventory.h"
-#include "inventory/disks_runner.h"
+#include "disks/disks_runner.h"
+#include "disks/windows/disk_list.h"
+#include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/system_interface.h"
+#include "protocol/byte_order.h"
 #include "wmi/wmi_session.h"
 
 namespace hdsn {

@@ -1,45 +1,59 @@
-#include "inventory/disk_answers.h"
+#include "disks/windows/readers.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 
-#include "app/hard_drive_info.h"
-#include "devices/byte_order.h"
-#include "devices/device_layouts.h"
-#include "inventory/disk_text.h"
-#include "inventory/inventory_layouts.h"
+#include "disks/windows/layouts.h"
+#include "protocol/byte_order.h"
 
 namespace hdsn {
 namespace {
 
 using namespace layout;
 
-// The bytes an answer holds: what the request returned, never more than the
-// buffer. False, with the error, when they cannot hold the answer's header.
-bool HoldsHeader(std::size_t size, std::uint32_t bytesReturned, std::size_t header,
-                 std::size_t& limit, std::string& error) {
-  limit = std::min<std::size_t>(size, bytesReturned);
-  if (limit >= header) return true;
-  error = "short: " + std::to_string(limit);
-  return false;
-}
+// STORAGE_BUS_TYPE in its order, BusTypeUnknown (0) to BusTypeNvmeof (20).
+constexpr Bus kStorageBusTypes[] = {Bus::kUnknown,
+                                    Bus::kScsi,
+                                    Bus::kAtapi,
+                                    Bus::kAta,
+                                    Bus::kIeee1394,
+                                    Bus::kSsa,
+                                    Bus::kFibre,
+                                    Bus::kUsb,
+                                    Bus::kRaid,
+                                    Bus::kIscsi,
+                                    Bus::kSas,
+                                    Bus::kSata,
+                                    Bus::kSd,
+                                    Bus::kMmc,
+                                    Bus::kVirtual,
+                                    Bus::kFileBackedVirtual,
+                                    Bus::kSpaces,
+                                    Bus::kNvme,
+                                    Bus::kScm,
+                                    Bus::kUfs,
+                                    Bus::kNvmeOverFabrics};
 
-// The bytes [offset, offset + width) of an answer that are inside limit.
-std::string_view FieldBytes(const std::uint8_t* answer, std::size_t limit, std::uint64_t offset,
-                            std::uint64_t width) {
-  if (offset >= limit) return {};
-  const std::size_t start = static_cast<std::size_t>(offset);
-  const std::size_t length =
-      static_cast<std::size_t>(std::min<std::uint64_t>(width, limit - start));
-  return std::string_view(reinterpret_cast<const char*>(answer) + start, length);
+// The bytes an answer holds: what the request returned, never more than the
+// buffer. An answer too short for its header is the step shortStep
+// ("short: 6"); one that holds it is read by read(held).
+template <typename Read>
+auto ReadHeld(const std::uint8_t* answer, std::size_t size, std::uint32_t bytesReturned,
+              std::size_t header, Read read, std::string_view shortStep = "short")
+    -> decltype(read(std::span<const std::uint8_t>())) {
+  const std::size_t limit = std::min<std::size_t>(size, bytesReturned);
+  if (limit >= header) return read(std::span(answer, limit));
+  decltype(read(std::span<const std::uint8_t>())) tooShort;
+  tooShort.error = StepError(shortStep, static_cast<long long>(limit));
+  return tooShort;
 }
 
 // A terminated text at an offset of the answer; an offset of 0 names none.
-std::optional<std::string_view> TextAt(const std::uint8_t* answer, std::size_t limit,
-                                       std::uint32_t offset) {
-  if (offset == 0 || offset >= limit) return std::nullopt;
-  const std::string_view rest = FieldBytes(answer, limit, offset, limit);
+std::optional<std::string_view> TextAt(std::span<const std::uint8_t> held, std::uint32_t offset) {
+  if (offset == 0 || offset >= held.size()) return std::nullopt;
+  const std::string_view rest = AsText(held.subspan(offset));
   return rest.substr(0, std::min(rest.find('\0'), rest.size()));
 }
 
@@ -63,135 +77,92 @@ std::uint64_t LoadField(const std::uint8_t* at, Field field) {
   return value;
 }
 
-std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
-  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
-}
-
 // The texts of the IDENTIFY data an answer holds at an offset, as far as
 // it holds them.
-SourceTexts IdentifyTextsAt(const std::uint8_t* answer, std::size_t limit, std::uint64_t offset) {
-  return Decoded(
-      ReadIdentifyTexts(AsBytes(FieldBytes(answer, limit, offset, kIdentifyBufferSize))));
+SourceTexts IdentifyTextsAt(std::span<const std::uint8_t> held, std::uint64_t offset) {
+  return Decoded(ReadIdentifyTexts(BytesWithin(held, offset, kIdentifyBlockSize)));
 }
 
 }  // namespace
 
+DiskBus StorageBus(std::uint32_t busType) {
+  if (busType < std::size(kStorageBusTypes)) return {kStorageBusTypes[busType]};
+  return {Bus::kOther, busType};
+}
+
 DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size,
                                     std::uint32_t bytesReturned) {
-  DescriptorRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, STORAGE_DEVICE_DESCRIPTOR::BusType.end(), limit,
-                   read.error))
+  using Descriptor = STORAGE_DEVICE_DESCRIPTOR;
+  return ReadHeld(answer, size, bytesReturned, Descriptor::BusType.end(), [](auto held) {
+    auto text = [&](Field offsetField) {
+      return TextAt(held, LoadLe32(held.data() + offsetField.offset));
+    };
+    DescriptorRead read;
+    read.busType = LoadLe32(held.data() + Descriptor::BusType.offset);
+    read.removable = held[Descriptor::RemovableMedia.offset] != 0;
+    read.vendor = Plain(text(Descriptor::VendorIdOffset));
+    read.texts.model = Plain(text(Descriptor::ProductIdOffset));
+    read.texts.firmware = Plain(text(Descriptor::ProductRevisionOffset));
+    read.texts.serial = Serial(text(Descriptor::SerialNumberOffset));
     return read;
-  read.busType = LoadLe32(answer + STORAGE_DEVICE_DESCRIPTOR::BusType.offset);
-  read.removable = answer[STORAGE_DEVICE_DESCRIPTOR::RemovableMedia.offset] != 0;
-  auto text = [&](Field offsetField) {
-    return TextAt(answer, limit, LoadLe32(answer + offsetField.offset));
-  };
-  read.vendor = Plain(text(STORAGE_DEVICE_DESCRIPTOR::VendorIdOffset));
-  read.texts.model = Plain(text(STORAGE_DEVICE_DESCRIPTOR::ProductIdOffset));
-  read.texts.firmware = Plain(text(STORAGE_DEVICE_DESCRIPTOR::ProductRevisionOffset));
-  read.texts.serial = Serial(text(STORAGE_DEVICE_DESCRIPTOR::SerialNumberOffset));
-  return read;
+  });
 }
 
 AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
                             std::uint32_t bytesReturned) {
-  AnswerRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize, limit, read.error))
-    return read;
-  const std::uint8_t* protocolData =
-      answer + STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.offset;
-  const std::uint64_t start =
-      STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.offset +
-      static_cast<std::uint64_t>(
-          LoadLe32(protocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataOffset.offset));
-  const std::uint64_t length = std::min<std::uint64_t>(
-      LoadLe32(protocolData + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength.offset),
-      NVME_IDENTIFY_CONTROLLER_DATA::kSize);
-  read.texts = Decoded(ReadNvmeControllerTexts(AsBytes(FieldBytes(answer, limit, start, length))));
-  return read;
+  using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
+  using Protocol = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  return ReadHeld(answer, size, bytesReturned, Descriptor::kSize, [](auto held) {
+    // The data's offset counts from the protocol-specific data.
+    const std::uint8_t* protocol = held.data() + Descriptor::ProtocolSpecificData.offset;
+    const std::uint64_t start =
+        Descriptor::ProtocolSpecificData.offset +
+        std::uint64_t{LoadLe32(protocol + Protocol::ProtocolDataOffset.offset)};
+    const std::uint32_t length = LoadLe32(protocol + Protocol::ProtocolDataLength.offset);
+    return AnswerRead{"", Decoded(ReadNvmeControllerTexts(BytesWithin(held, start, length)))};
+  });
 }
 
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
                               std::uint32_t bytesReturned) {
-  AnswerRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, ATA_PASS_THROUGH_EX::kSize, limit, read.error)) return read;
-  const std::uint8_t status =
-      answer[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset];
-  if ((status & kAtaStatusError) != 0) {
+  return ReadHeld(answer, size, bytesReturned, ATA_PASS_THROUGH_EX::kSize, [](auto held) {
+    // The status register is where the command went.
+    const std::uint8_t status =
+        held[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset];
+    if ((status & kAtaStatusError) == 0)
+      return AnswerRead{
+          "", IdentifyTextsAt(held, LoadField(held.data(), ATA_PASS_THROUGH_EX::DataBufferOffset))};
     char text[32];
     std::snprintf(text, sizeof text, "ata-status: 0x%02x", static_cast<unsigned>(status));
-    read.error = text;
-    return read;
-  }
-  read.texts =
-      IdentifyTextsAt(answer, limit, LoadField(answer, ATA_PASS_THROUGH_EX::DataBufferOffset));
-  return read;
+    return AnswerRead{text, {}};
+  });
 }
 
 AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned) {
-  AnswerRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, SENDCMDOUTPARAMS::kHeaderSize, limit, read.error))
-    return read;
-  // The driver reports a command the drive refused (SMART_IDE_ERROR) or
-  // could not send here, while the request itself succeeds.
-  const std::uint8_t driverError =
-      answer[SENDCMDOUTPARAMS::DriverStatus.offset + DRIVERSTATUS::bDriverError.offset];
-  if (driverError != 0) {
-    read.error = "smart-driver-error: " + std::to_string(driverError);
-    return read;
-  }
-  read.texts = IdentifyTextsAt(answer, limit, SENDCMDOUTPARAMS::bBuffer.offset);
-  return read;
+  return ReadHeld(answer, size, bytesReturned, SENDCMDOUTPARAMS::kHeaderSize, [](auto held) {
+    // The driver reports a command the drive refused (SMART_IDE_ERROR) or
+    // could not send here, while the request itself succeeds.
+    if (const std::uint8_t driverError =
+            held[SENDCMDOUTPARAMS::DriverStatus.offset + DRIVERSTATUS::bDriverError.offset];
+        driverError != 0)
+      return AnswerRead{StepError("smart-driver-error", driverError), {}};
+    return AnswerRead{"", IdentifyTextsAt(held, SENDCMDOUTPARAMS::bBuffer.offset)};
+  });
 }
 
-AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
-                             std::uint32_t bytesReturned) {
-  AnswerRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, SCSI_PASS_THROUGH::kSize, limit, read.error)) return read;
-  const std::uint8_t status = answer[SCSI_PASS_THROUGH::ScsiStatus.offset];
-  if (status != 0) {
-    read.error = "scsi-status: " + std::to_string(status);
-    return read;
-  }
-  // The page as far as it was transferred and returned.
-  const std::uint32_t transferred = LoadLe32(answer + SCSI_PASS_THROUGH::DataTransferLength.offset);
-  const std::string_view page =
-      FieldBytes(answer, limit, ScsiVpdBuffer::kData,
-                 std::min<std::uint32_t>(transferred, ScsiVpdBuffer::kDataSize));
-  read.texts = Decoded(ReadVpdSerialTexts(AsBytes(page)));
-  return read;
-}
-
-AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
-                           std::uint32_t bytesReturned) {
-  AnswerRead read;
-  std::size_t limit = 0;
-  if (!HoldsHeader(size, bytesReturned, SCSI_PASS_THROUGH::kSize, limit, read.error)) {
-    read.error = "sat-" + read.error;
-    return read;
-  }
-  const std::uint8_t status = answer[SCSI_PASS_THROUGH::ScsiStatus.offset];
-  if (status != 0) {
-    read.error = "sat-status: " + std::to_string(status);
-    return read;
-  }
-  const std::uint32_t transferred = LoadLe32(answer + SCSI_PASS_THROUGH::DataTransferLength.offset);
-  const std::string_view data =
-      FieldBytes(answer, limit, ScsiSatBuffer::kData,
-                 std::min<std::uint32_t>(transferred, ScsiSatBuffer::kDataSize));
-  if (data.empty()) {
-    read.error = "sat-data: 0";
-    return read;
-  }
-  read.texts = Decoded(ReadIdentifyTexts(AsBytes(data)));
-  return read;
+AnswerRead ReadScsiPassThrough(const ScsiQuery& query, const std::uint8_t* answer, std::size_t size,
+                               std::uint32_t bytesReturned) {
+  const auto read = [&](auto held) {
+    const std::uint32_t transferred =
+        LoadLe32(held.data() + SCSI_PASS_THROUGH::DataTransferLength.offset);
+    AnswerRead scsi = ReadScsiAnswer(query, held[SCSI_PASS_THROUGH::ScsiStatus.offset],
+                                     BytesWithin(held, ScsiPassThroughBuffer::kData, transferred));
+    scsi.texts = Decoded(scsi.texts);
+    return scsi;
+  };
+  return ReadHeld(answer, size, bytesReturned, SCSI_PASS_THROUGH::kSize, read,
+                  ScsiStep(query, "short"));
 }
 
 std::vector<std::uint32_t> ReadVolumeDiskNumbers(const std::uint8_t* answer, std::size_t size,

@@ -1,7 +1,9 @@
-// Readers of the drivers' answers to the inventory's requests. Each takes
-// the answer buffer, its size and the byte count the request returned, and
-// reads nothing past the smaller of the two, whatever a size field or an
-// offset inside the answer says.
+// Readers of the Windows drivers' answers to the sources' requests. Each
+// takes the answer buffer, its size and the byte count the request returned,
+// and reads nothing past the smaller of the two, whatever a size field or an
+// offset inside the answer says. An answer too short to hold its header is
+// "short: 6" (the SCSI pass-through's "sat-short: 20", "scsi-short: 10").
+// What the drive itself sent is read by the protocol's readers.
 #pragma once
 
 #include <cstddef>
@@ -10,17 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "inventory/disk_protocol.h"
+#include "disks/disk_inventory.h"
+#include "protocol/scsi.h"
+#include "protocol/text.h"
 
 namespace hdsn {
 
-// What an answer said. error is empty when the answer was usable, else the
-// reason it was not, e.g. "short: 6" for an answer too short to hold its
-// header or "scsi-status: 2".
-struct AnswerRead {
-  std::string error;
-  SourceTexts texts;
-};
+// The bus of a STORAGE_BUS_TYPE value; a value past the known ones is
+// Bus::kOther with that number.
+DiskBus StorageBus(std::uint32_t busType);
 
 // STORAGE_DEVICE_DESCRIPTOR: the bus type, whether the media is removable,
 // and the vendor, product (the model), revision (the firmware) and serial
@@ -54,22 +54,13 @@ AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
 AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
                              std::uint32_t bytesReturned);
 
-// IOCTL_SCSI_PASS_THROUGH's answer to INQUIRY of VPD page 0x80, laid out as
-// the inventory sends it: the SCSI_PASS_THROUGH header of this build's
-// pointer size, the sense bytes, the page. The serial runs from byte 4 of the
-// page for its page length, cut to the bytes transferred.
-AnswerRead ReadVpdSerialPage(const std::uint8_t* answer, std::size_t size,
-                             std::uint32_t bytesReturned);
-
-// IOCTL_SCSI_PASS_THROUGH's answer to ATA PASS-THROUGH (16) with IDENTIFY
-// DEVICE, laid out as the inventory sends it: the header, the sense bytes,
-// the IDENTIFY data as far as it was transferred. Errors name the step
-// "sat-": "sat-status: 2" for a SCSI status other than GOOD (a bridge that
-// knows no SAT, or a drive that refused the command), "sat-short: 20" for an
-// answer too short for its header, "sat-data: 0" for a GOOD answer with no
-// data.
-AnswerRead ReadSatIdentify(const std::uint8_t* answer, std::size_t size,
-                           std::uint32_t bytesReturned);
+// IOCTL_SCSI_PASS_THROUGH's answer to a query (protocol/scsi.h), laid out
+// as the sources send it: the SCSI_PASS_THROUGH header of this build's
+// pointer size, the sense bytes, the data as far as it was transferred, read
+// by the query's reader. Errors name the query's step: "sat-status: 2",
+// "scsi-short: 10".
+AnswerRead ReadScsiPassThrough(const ScsiQuery& query, const std::uint8_t* answer, std::size_t size,
+                               std::uint32_t bytesReturned);
 
 // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS's answer: the disk number of each
 // extent, as many as NumberOfDiskExtents says and the answer holds whole.

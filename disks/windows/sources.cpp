@@ -1,18 +1,16 @@
-#include "inventory/device_sources.h"
+#include "disks/windows/sources.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 
-#include "devices/byte_order.h"
 #include "devices/device_handle.h"
 #include "devices/device_layouts.h"
 #include "devices/device_path.h"
 #include "devices/smart_identify.h"
-#include "inventory/disk_answers.h"
-#include "inventory/disk_protocol.h"
-#include "inventory/inventory_layouts.h"
+#include "disks/windows/layouts.h"
+#include "disks/windows/readers.h"
 #include "platform/text_interface.h"
+#include "protocol/byte_order.h"
 
 namespace hdsn {
 namespace {
@@ -20,32 +18,8 @@ namespace {
 using namespace layout;
 
 constexpr std::uint32_t kShareReadWrite = kFileShareRead | kFileShareWrite;
-// Seconds a pass-through command may take before the port driver gives up.
-constexpr std::uint32_t kPassThroughTimeout = 3;
 // Room for a device descriptor with its texts and the bus's raw properties.
 constexpr std::uint32_t kDescriptorAnswerSize = 4096;
-
-std::string StepError(const char* step, std::uint32_t code) {
-  return std::string(step) + ": " + std::to_string(code);
-}
-
-DiskSource Refused(const char* name, const std::string& error) {
-  DiskSource source;
-  source.name = name;
-  source.error = error;
-  return source;
-}
-
-DiskSource Answered(const char* name, const std::string& error, const SourceTexts& texts) {
-  if (!error.empty()) return Refused(name, error);
-  DiskSource source;
-  source.name = name;
-  source.ok = true;
-  source.serial = texts.serial;
-  source.model = texts.model;
-  source.firmware = texts.firmware;
-  return source;
-}
 
 // A pointer-sized field: the offsets the program writes fit in 32 bits.
 void StoreOffsetField(std::uint8_t* at, Field field, std::uint32_t value) {
@@ -64,10 +38,10 @@ DiskSource AskDescriptor(DeviceIoInterface& devices, DeviceHandle device, Device
     return Refused(kSourceStorageDescriptor, StepError("query", devices.GetLastError()));
   const DescriptorRead read = ReadDeviceDescriptor(answer, sizeof answer, bytesReturned);
   if (read.error.empty()) {
-    disk.busType = read.busType;
+    disk.bus = StorageBus(read.busType);
     disk.removable = read.removable;
   }
-  return Answered(kSourceStorageDescriptor, read.error, read.texts);
+  return FromAnswer(kSourceStorageDescriptor, AnswerRead{read.error, read.texts});
 }
 
 // One protocol-specific query for the controller's identify data; the
@@ -97,59 +71,47 @@ DiskSource AskNvme(DeviceIoInterface& devices, DeviceHandle device) {
   AnswerRead read = AskNvmeProperty(devices, device, kStorageAdapterProtocolSpecificProperty);
   if (!read.error.empty())
     read = AskNvmeProperty(devices, device, kStorageDeviceProtocolSpecificProperty);
-  return Answered(kSourceNvmeIdentify, read.error, read.texts);
+  return FromAnswer(kSourceNvmeIdentify, read);
 }
 
 // The SMART fallback, as method 1 sends it for this drive index; returns
 // the step that failed, or the texts.
 AnswerRead AskSmartIdentify(DeviceIoInterface& devices, DeviceHandle device, int index) {
-  std::uint8_t version[GETVERSIONINPARAMS::kSize] = {};
-  std::uint32_t bytesReturned = 0;
-  if (devices.DeviceIoControl(device, kSmartGetVersion, /*inBuffer=*/nullptr, /*inBufferSize=*/0,
-                              version, sizeof version, &bytesReturned) == 0)
-    return AnswerRead{StepError("smart-version", devices.GetLastError()), {}};
-  const std::uint8_t map = version[GETVERSIONINPARAMS::bIDEDeviceMap.offset];
+  const SmartVersion version = QuerySmartVersion(devices, device);
+  if (!version.answered) return AnswerRead{StepError("smart-version", devices.GetLastError()), {}};
+  const std::uint8_t map = version.deviceMap;
   if (map == 0) return AnswerRead{StepError("smart-map", map), {}};
 
   std::uint8_t request[SENDCMDINPARAMS::kSize] = {};
   std::uint8_t answer[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
+  std::uint32_t bytesReturned = 0;
   if (SendSmartIdentifyRequest(devices, device, answer, request, SmartIdentifyCommand(map, index),
                                index, &bytesReturned) == 0)
     return AnswerRead{StepError("smart-identify", devices.GetLastError()), {}};
   return ReadSmartIdentify(answer, sizeof answer, bytesReturned);
 }
 
-// Fills the header of a SCSI pass-through request for the command block,
-// data in, sends it and returns DeviceIoControl's result.
-template <typename Buffer, std::size_t CdbSize>
-int SendScsiPassThrough(DeviceIoInterface& devices, DeviceHandle device,
-                        std::uint8_t (&buffer)[Buffer::kSize],
-                        const std::array<std::uint8_t, CdbSize>& cdb,
-                        std::uint32_t& bytesReturned) {
-  static_assert(CdbSize <= SCSI_PASS_THROUGH::Cdb.width);
+// A SCSI command through the SCSI port's pass-through, data in; the answer
+// read as every system reads it. The request failing is the query's own
+// step: "sat: 50", "scsi: 1".
+AnswerRead AskScsi(DeviceIoInterface& devices, DeviceHandle device, const ScsiQuery& query) {
+  std::uint8_t buffer[ScsiPassThroughBuffer::kLargest] = {};
+  const auto size = static_cast<std::uint32_t>(ScsiPassThroughBuffer::Size(query.dataSize));
   StoreLe16(buffer + SCSI_PASS_THROUGH::Length.offset,
             static_cast<std::uint16_t>(SCSI_PASS_THROUGH::kSize));
-  buffer[SCSI_PASS_THROUGH::CdbLength.offset] = static_cast<std::uint8_t>(CdbSize);
-  buffer[SCSI_PASS_THROUGH::SenseInfoLength.offset] = Buffer::kSenseSize;
+  buffer[SCSI_PASS_THROUGH::CdbLength.offset] = static_cast<std::uint8_t>(query.cdb.size());
+  buffer[SCSI_PASS_THROUGH::SenseInfoLength.offset] = kScsiSenseSize;
   buffer[SCSI_PASS_THROUGH::DataIn.offset] = kScsiIoctlDataIn;
-  StoreLe32(buffer + SCSI_PASS_THROUGH::DataTransferLength.offset, Buffer::kDataSize);
-  StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kPassThroughTimeout);
-  StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, Buffer::kData);
-  StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, Buffer::kSense);
-  std::copy(cdb.begin(), cdb.end(), buffer + SCSI_PASS_THROUGH::Cdb.offset);
-  return devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, sizeof buffer, buffer,
-                                 sizeof buffer, &bytesReturned);
-}
-
-// IDENTIFY DEVICE wrapped in ATA PASS-THROUGH (16), which USB bridges that
-// refuse the ATA pass-through often carry to the drive.
-AnswerRead AskSatIdentify(DeviceIoInterface& devices, DeviceHandle device) {
-  std::uint8_t buffer[ScsiSatBuffer::kSize] = {};
+  StoreLe32(buffer + SCSI_PASS_THROUGH::DataTransferLength.offset, query.dataSize);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::TimeOutValue.offset, kCommandTimeoutSeconds);
+  StoreOffsetField(buffer, SCSI_PASS_THROUGH::DataBufferOffset, ScsiPassThroughBuffer::kData);
+  StoreLe32(buffer + SCSI_PASS_THROUGH::SenseInfoOffset.offset, ScsiPassThroughBuffer::kSense);
+  std::copy(query.cdb.begin(), query.cdb.end(), buffer + SCSI_PASS_THROUGH::Cdb.offset);
   std::uint32_t bytesReturned = 0;
-  if (SendScsiPassThrough<ScsiSatBuffer>(devices, device, buffer, SatIdentifyCdb(),
-                                         bytesReturned) == 0)
-    return AnswerRead{StepError("sat", devices.GetLastError()), {}};
-  return ReadSatIdentify(buffer, sizeof buffer, bytesReturned);
+  if (devices.DeviceIoControl(device, kIoctlScsiPassThrough, buffer, size, buffer, size,
+                              &bytesReturned) == 0)
+    return AnswerRead{ScsiError(query, "", devices.GetLastError()), {}};
+  return ReadScsiPassThrough(query, buffer, size, bytesReturned);
 }
 
 DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
@@ -158,36 +120,27 @@ DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
             static_cast<std::uint16_t>(ATA_PASS_THROUGH_EX::kSize));
   StoreLe16(buffer + ATA_PASS_THROUGH_EX::AtaFlags.offset, kAtaFlagsDrdyRequired | kAtaFlagsDataIn);
   StoreLe32(buffer + ATA_PASS_THROUGH_EX::DataTransferLength.offset,
-            static_cast<std::uint32_t>(kIdentifyBufferSize));
-  StoreLe32(buffer + ATA_PASS_THROUGH_EX::TimeOutValue.offset, kPassThroughTimeout);
+            static_cast<std::uint32_t>(kIdentifyBlockSize));
+  StoreLe32(buffer + ATA_PASS_THROUGH_EX::TimeOutValue.offset, kCommandTimeoutSeconds);
   StoreOffsetField(buffer, ATA_PASS_THROUGH_EX::DataBufferOffset, AtaIdentifyBuffer::kData);
-  buffer[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset] = kIdCmd;
+  buffer[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset] =
+      kAtaIdentifyDevice;
   std::uint32_t bytesReturned = 0;
   if (devices.DeviceIoControl(device, kIoctlAtaPassThrough, buffer, sizeof buffer, buffer,
-                              sizeof buffer, &bytesReturned) != 0) {
-    const AnswerRead read = ReadAtaPassThrough(buffer, sizeof buffer, bytesReturned);
-    return Answered(kSourceAtaIdentify, read.error, read.texts);
-  }
+                              sizeof buffer, &bytesReturned) != 0)
+    return FromAnswer(kSourceAtaIdentify, ReadAtaPassThrough(buffer, sizeof buffer, bytesReturned));
   // Each way that fails names its step in the error, in the order tried.
   std::string errors = StepError("ata-pass-through", devices.GetLastError());
-  const AnswerRead sat = AskSatIdentify(devices, device);
-  if (sat.error.empty()) return Answered(kSourceAtaIdentify, sat.error, sat.texts);
+  const AnswerRead sat = AskScsi(devices, device, kSatIdentifyQuery);
+  if (sat.error.empty()) return Answered(kSourceAtaIdentify, sat.texts);
   errors += "; " + sat.error;
   const AnswerRead smart = AskSmartIdentify(devices, device, index);
-  if (smart.error.empty()) return Answered(kSourceAtaIdentify, smart.error, smart.texts);
+  if (smart.error.empty()) return Answered(kSourceAtaIdentify, smart.texts);
   return Refused(kSourceAtaIdentify, errors + "; " + smart.error);
 }
 
 DiskSource AskVpd(DeviceIoInterface& devices, DeviceHandle device) {
-  std::uint8_t buffer[ScsiVpdBuffer::kSize] = {};
-  std::uint32_t bytesReturned = 0;
-  if (SendScsiPassThrough<ScsiVpdBuffer>(
-          devices, device, buffer,
-          VpdInquiryCdb(kVpdSerialNumberPage, static_cast<std::uint16_t>(ScsiVpdBuffer::kDataSize)),
-          bytesReturned) == 0)
-    return Refused(kSourceScsiVpd80, StepError("request", devices.GetLastError()));
-  const AnswerRead read = ReadVpdSerialPage(buffer, sizeof buffer, bytesReturned);
-  return Answered(kSourceScsiVpd80, read.error, read.texts);
+  return FromAnswer(kSourceScsiVpd80, AskScsi(devices, device, kVpdSerialQuery));
 }
 
 void RefuseAll(DeviceSources& disk, const std::string& error) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/disk_inventory.h"
+#include "disks/disk_inventory.h"
 
 namespace hdsn {
 
@@ -22,7 +22,7 @@ struct DeviceSources {
   // not there, unless WMI knows it.
   bool present = false;
   // From the storage descriptor; nullopt when it could not be read.
-  std::optional<std::uint32_t> busType;
+  std::optional<DiskBus> bus;
   std::optional<bool> removable;
   DiskSource descriptor;
   DiskSource nvme;

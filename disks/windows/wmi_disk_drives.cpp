@@ -1,9 +1,9 @@
-#include "inventory/wmi_disk_drives.h"
+#include "disks/windows/wmi_disk_drives.h"
 
 #include <cstdio>
 #include <limits>
 
-#include "inventory/disk_text.h"
+#include "protocol/text.h"
 #include "wmi/wmi_session.h"
 #include "wmi/wql_text.h"
 
@@ -20,6 +20,19 @@ std::optional<int> NonNegative(std::int64_t value) {
   if (value < 0 || value > std::numeric_limits<int>::max()) return std::nullopt;
   return static_cast<int>(value);
 }
+
+// The integer types WMI gives an Index in, each read in its own width.
+struct IndexType {
+  std::uint16_t type;
+  std::int64_t (*read)(const WmiValue& value);
+};
+constexpr IndexType kIndexTypes[] = {
+    {kVtI4, [](const WmiValue& value) -> std::int64_t { return value.LongVal(); }},
+    {kVtUi4, [](const WmiValue& value) -> std::int64_t { return value.ULongVal(); }},
+    {kVtI2, [](const WmiValue& value) -> std::int64_t { return value.ShortVal(); }},
+    {kVtUi2, [](const WmiValue& value) -> std::int64_t { return value.UShortVal(); }},
+    {kVtUi1, [](const WmiValue& value) -> std::int64_t { return value.ByteVal(); }},
+};
 
 std::optional<int> DigitsValue(const char16_t* text) {
   if (text == nullptr || *text == 0) return std::nullopt;
@@ -42,23 +55,43 @@ void ReadProperty(WmiInterface& wmi, WmiClassObject* object, const char16_t* nam
   if (!Failed(got)) use(read.value);
 }
 
+void AppendUtf8(std::string& out, std::uint32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  }
+}
+
+// A text property, by the text rule given (SerialText, PlainText).
+std::optional<std::string> ReadTextProperty(WmiInterface& wmi, WmiClassObject* object,
+                                            const char16_t* name,
+                                            std::optional<std::string> (*rule)(std::string_view)) {
+  std::optional<std::string> text;
+  ReadProperty(wmi, object, name, [&](const WmiValue& value) {
+    if (const std::optional<std::string> raw = ReadWmiText(value)) text = rule(*raw);
+  });
+  return text;
+}
+
 void ReadDiskDrive(WmiInterface& wmi, WmiClassObject* object, WmiDiskDrives& drives) {
   std::optional<int> index;
   ReadProperty(wmi, object, u"Index", [&](const WmiValue& value) { index = ReadWmiIndex(value); });
   if (!index || drives.drives.count(*index) != 0) return;
   SourceTexts texts;
-  ReadProperty(wmi, object, u"SerialNumber", [&](const WmiValue& value) {
-    const std::optional<std::string> raw = ReadWmiText(value);
-    if (raw) texts.serial = SerialText(*raw);
-  });
-  ReadProperty(wmi, object, u"Model", [&](const WmiValue& value) {
-    const std::optional<std::string> raw = ReadWmiText(value);
-    if (raw) texts.model = PlainText(*raw);
-  });
-  ReadProperty(wmi, object, u"FirmwareRevision", [&](const WmiValue& value) {
-    const std::optional<std::string> raw = ReadWmiText(value);
-    if (raw) texts.firmware = PlainText(*raw);
-  });
+  texts.serial = ReadTextProperty(wmi, object, u"SerialNumber", &SerialText);
+  texts.model = ReadTextProperty(wmi, object, u"Model", &PlainText);
+  texts.firmware = ReadTextProperty(wmi, object, u"FirmwareRevision", &PlainText);
   drives.drives.emplace(*index, texts);
 }
 
@@ -78,23 +111,31 @@ void RunDiskDriveQuery(WmiInterface& wmi, TextInterface& text, WmiServices* serv
 
 }  // namespace
 
-std::optional<int> ReadWmiIndex(const WmiValue& value) {
-  switch (value.Type()) {
-    case kVtI4:
-      return NonNegative(value.LongVal());
-    case kVtUi4:
-      return NonNegative(value.ULongVal());
-    case kVtI2:
-      return NonNegative(value.ShortVal());
-    case kVtUi2:
-      return NonNegative(value.UShortVal());
-    case kVtUi1:
-      return NonNegative(value.ByteVal());
-    case kVtBstr:
-      return DigitsValue(value.BstrVal());
-    default:
-      return std::nullopt;
+std::string Utf16ToUtf8(std::u16string_view wide) {
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  std::string out;
+  out.reserve(wide.size());
+  for (std::size_t at = 0; at < wide.size(); ++at) {
+    const std::uint32_t unit = wide[at];
+    if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < wide.size() && wide[at + 1] >= 0xDC00 &&
+        wide[at + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (wide[at + 1] - 0xDC00u));
+      ++at;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
   }
+  return out;
+}
+
+std::optional<int> ReadWmiIndex(const WmiValue& value) {
+  if (value.Type() == kVtBstr) return DigitsValue(value.BstrVal());
+  for (const IndexType& integer : kIndexTypes) {
+    if (value.Type() == integer.type) return NonNegative(integer.read(value));
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> ReadWmiText(const WmiValue& value) {

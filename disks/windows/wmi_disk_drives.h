@@ -5,8 +5,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "inventory/disk_answers.h"
+#include "protocol/text.h"
 #include "wmi/wmi_interface.h"
 
 namespace hdsn {
@@ -32,5 +33,8 @@ std::optional<int> ReadWmiIndex(const WmiValue& value);
 // A property text (VT_BSTR) as UTF-8, not trimmed; nullopt for any other
 // type, null included.
 std::optional<std::string> ReadWmiText(const WmiValue& value);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view wide);
 
 }  // namespace hdsn

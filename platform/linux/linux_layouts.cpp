@@ -1,12 +1,12 @@
-// The layouts of inventory/linux_layouts.h against the kernel's own
+// The layouts of disks/linux/layouts.h against the kernel's own
 // structures, field by field, on the pointer size of this build.
-#include "inventory/linux_layouts.h"
-
 #include <linux/nvme_ioctl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 
 #include <cstddef>
+
+#include "disks/linux/layouts.h"
 
 namespace hdsn::layout {
 namespace {

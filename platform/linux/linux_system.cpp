@@ -1,5 +1,5 @@
 // The Linux implementation of the interfaces: each call passes straight to
-// the system, with the root directory in front of every path.
+// the system.
 #include "platform/linux_system.h"
 
 #include <dirent.h>
@@ -9,26 +9,21 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/system_interface.h"
+#include "platform/console.h"
 
 namespace hdsn {
 namespace {
 
 class LinuxSystem final : public LinuxSystemInterface {
  public:
-  // "/" or a directory without a trailing slash.
-  explicit LinuxSystem(std::string root) : root_(root == "/" ? "" : std::move(root)) {}
-
   int Open(const char* path, OpenMode mode, int& fd) override {
     const int flags =
         mode == OpenMode::kDevice ? O_RDONLY | O_NONBLOCK | O_CLOEXEC : O_RDONLY | O_CLOEXEC;
-    fd = ::open(Full(path).c_str(), flags);
+    fd = ::open(path, flags);
     return fd < 0 ? errno : 0;
   }
 
@@ -52,19 +47,13 @@ class LinuxSystem final : public LinuxSystemInterface {
 
   int ResolvePath(const char* path, std::string& resolved) override {
     char buffer[PATH_MAX];
-    if (::realpath(Full(path).c_str(), buffer) == nullptr) return errno;
+    if (::realpath(path, buffer) == nullptr) return errno;
     resolved = buffer;
-    if (!root_.empty()) {
-      // A link out of the root leaves it; the program's paths stay inside.
-      if (resolved.compare(0, root_.size(), root_) != 0) return ENOENT;
-      resolved.erase(0, root_.size());
-      if (resolved.empty()) resolved.push_back('/');
-    }
     return 0;
   }
 
   int ListDirectory(const char* path, std::vector<std::string>& names) override {
-    DIR* directory = ::opendir(Full(path).c_str());
+    DIR* directory = ::opendir(path);
     if (directory == nullptr) return errno;
     names.clear();
     errno = 0;
@@ -76,32 +65,13 @@ class LinuxSystem final : public LinuxSystemInterface {
     ::closedir(directory);
     return error;
   }
-
- private:
-  std::string Full(const char* path) const { return root_ + path; }
-  std::string root_;
-};
-
-class LinuxConsole final : public ConsoleInterface {
- public:
-  void VPrintf(const char* format, std::va_list args) override { std::vprintf(format, args); }
-  void VPrintfError(const char* format, std::va_list args) override {
-    std::vfprintf(stderr, format, args);
-  }
-  void Flush() override { std::fflush(stdout); }
-  int GetChar() override { return std::getchar(); }
 };
 
 }  // namespace
 
-std::unique_ptr<LinuxSystemInterface> MakeLinuxSystem(const std::string& root) {
-  return std::make_unique<LinuxSystem>(root);
-}
-
 const LinuxPlatform& GetLinuxPlatform() {
-  static LinuxSystem system("/");
-  static LinuxConsole console;
-  static const LinuxPlatform platform{system, console};
+  static LinuxSystem system;
+  static const LinuxPlatform platform{system, GetRuntimeConsole()};
   return platform;
 }
 

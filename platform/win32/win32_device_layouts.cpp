@@ -93,8 +93,8 @@ static_assert(SMART_RCV_DRIVE_DATA == kSmartRcvDriveData);
 static_assert(IOCTL_SCSI_MINIPORT == kIoctlScsiMiniport);
 static_assert(IOCTL_STORAGE_QUERY_PROPERTY == kIoctlStorageQueryProperty);
 static_assert(IOCTL_STORAGE_GET_MEDIA_SERIAL_NUMBER == kIoctlStorageGetMediaSerialNumber);
-static_assert(ID_CMD == kIdCmd && ATAPI_ID_CMD == kAtapiIdCmd);
-static_assert(IDENTIFY_BUFFER_SIZE == kIdentifyBufferSize);
+static_assert(ID_CMD == kAtaIdentifyDevice && ATAPI_ID_CMD == kAtaIdentifyPacketDevice);
+static_assert(IDENTIFY_BUFFER_SIZE == kIdentifyBlockSize);
 
 static_assert(GENERIC_READ == kGenericRead && GENERIC_WRITE == kGenericWrite);
 static_assert(FILE_SHARE_READ == kFileShareRead && FILE_SHARE_WRITE == kFileShareWrite &&

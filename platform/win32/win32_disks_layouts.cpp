@@ -1,4 +1,5 @@
-// The inventory's request and answer layouts as the program writes them,
+// The layouts of hdsn-disks' Windows room (disks/windows/layouts.h) and of
+// the NVMe data it reads (protocol/nvme.h) as the program writes them,
 // checked at compile time against the Windows headers' own declarations:
 // same size, and every field at the same offset with the same width. The
 // pass-through headers are checked in the layout of this build's pointer
@@ -12,7 +13,7 @@
 
 #include <cstddef>
 
-#include "inventory/inventory_layouts.h"
+#include "disks/windows/layouts.h"
 
 namespace hdsn::layout {
 namespace {
@@ -133,11 +134,11 @@ static_assert(sizeof(void*) == 4 && ATA_PASS_THROUGH_EX::kSize == ATA_PASS_THROU
 // The INQUIRY command block (SCSIOP_INQUIRY, CDB6INQUIRY3) and the unit
 // serial number page (VPD_SERIAL_NUMBER_PAGE) are declared in the driver
 // kit's scsi.h alone, which a program cannot include; their values in
-// inventory_layouts.h are pinned from the SCSI Primary Commands standard
+// protocol/scsi.h are pinned from the SCSI Primary Commands standard
 // (INQUIRY: operation code 0x12, EVPD in bit 0 of byte 1, page code byte 2,
 // allocation length bytes 3-4 most significant first; page 0x80: page code
 // byte 1, page length byte 3, the serial from byte 4). So is ATA
-// PASS-THROUGH (16), from the SCSI / ATA Translation standard; disk_protocol.cpp
+// PASS-THROUGH (16), from the SCSI / ATA Translation standard; scsi.cpp
 // checks its IDENTIFY DEVICE command block byte by byte.
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "platform/win32/win32_platform.h"
 
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace hdsn {
 
 const Platform& GetWin32Platform() {
-  static const Platform platform{GetWin32System(), GetWin32Console(), GetWin32Text(),
+  static const Platform platform{GetWin32System(), GetRuntimeConsole(), GetWin32Text(),
                                  GetWin32DeviceIo(), GetWin32Wmi()};
   return platform;
 }

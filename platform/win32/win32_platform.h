@@ -26,13 +26,11 @@ class OutParam {
 };
 
 class SystemInterface;
-class ConsoleInterface;
 class TextInterface;
 class DeviceIoInterface;
 class WmiInterface;
 
 SystemInterface& GetWin32System();
-ConsoleInterface& GetWin32Console();
 TextInterface& GetWin32Text();
 DeviceIoInterface& GetWin32DeviceIo();
 WmiInterface& GetWin32Wmi();

@@ -1,10 +1,10 @@
-// kernel32 and the C runtime's console, passed through unchanged.
+// kernel32, passed through unchanged.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/system_interface.h"
+#include "platform/system_interface.h"
 #include "platform/win32/win32_platform.h"
 
 namespace hdsn {
@@ -49,26 +49,11 @@ class Win32System final : public SystemInterface {
   }
 };
 
-class Win32Console final : public ConsoleInterface {
- public:
-  void VPrintf(const char* format, std::va_list args) override { std::vprintf(format, args); }
-  void VPrintfError(const char* format, std::va_list args) override {
-    std::vfprintf(stderr, format, args);
-  }
-  void Flush() override { std::fflush(stdout); }
-  int GetChar() override { return std::getchar(); }
-};
-
 }  // namespace
 
 SystemInterface& GetWin32System() {
   static Win32System system;
   return system;
-}
-
-ConsoleInterface& GetWin32Console() {
-  static Win32Console console;
-  return console;
 }
 
 }  // namespace hdsn

@@ -74,6 +74,16 @@ IWbemClassObject* ToCom(WmiClassObject* object) {
   return reinterpret_cast<IWbemClassObject*>(object);
 }
 
+// CoSetProxyBlanket on either proxy the interface hands out, the services
+// object or an enumerator: COM takes both as IUnknown.
+HResult SetBlanket(IUnknown* proxy, std::uint32_t authnService, std::uint32_t authzService,
+                   char16_t* serverPrincipalName, std::uint32_t authnLevel, std::uint32_t impLevel,
+                   void* authInfo, std::uint32_t capabilities) {
+  return ::CoSetProxyBlanket(proxy, authnService, authzService,
+                             reinterpret_cast<OLECHAR*>(serverPrincipalName), authnLevel, impLevel,
+                             static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo), capabilities);
+}
+
 class Win32Wmi final : public WmiInterface {
  public:
   HResult CoInitializeEx(void* reserved, std::uint32_t coInit) override {
@@ -109,18 +119,16 @@ class Win32Wmi final : public WmiInterface {
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override {
-    return ::CoSetProxyBlanket(
-        ToCom(proxy), authnService, authzService, reinterpret_cast<OLECHAR*>(serverPrincipalName),
-        authnLevel, impLevel, static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo), capabilities);
+    return SetBlanket(ToCom(proxy), authnService, authzService, serverPrincipalName, authnLevel,
+                      impLevel, authInfo, capabilities);
   }
 
   HResult CoSetProxyBlanket(WmiEnumerator* proxy, std::uint32_t authnService,
                             std::uint32_t authzService, char16_t* serverPrincipalName,
                             std::uint32_t authnLevel, std::uint32_t impLevel, void* authInfo,
                             std::uint32_t capabilities) override {
-    return ::CoSetProxyBlanket(
-        ToCom(proxy), authnService, authzService, reinterpret_cast<OLECHAR*>(serverPrincipalName),
-        authnLevel, impLevel, static_cast<RPC_AUTH_IDENTITY_HANDLE>(authInfo), capabilities);
+    return SetBlanket(ToCom(proxy), authnService, authzService, serverPrincipalName, authnLevel,
+                      impLevel, authInfo, capabilities);
   }
 
   HResult ExecQuery(WmiServices* services, ComText queryLanguage, ComText query, std::int32_t flags,

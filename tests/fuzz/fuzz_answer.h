@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include "devices/byte_order.h"
+#include "disks/windows/readers.h"
 #include "fuzz_check.h"
-#include "inventory/disk_answers.h"
+#include "protocol/byte_order.h"
 
 class FuzzAnswer {
  public:

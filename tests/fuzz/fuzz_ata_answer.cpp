@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const hdsn::AnswerRead smart =
       hdsn::ReadSmartIdentify(answer.data(), answer.size(), answer.bytesReturned());
   CheckTexts(smart.error, smart.texts, 20, 40, 8);
-  const hdsn::AnswerRead sat =
-      hdsn::ReadSatIdentify(answer.data(), answer.size(), answer.bytesReturned());
+  const hdsn::AnswerRead sat = hdsn::ReadScsiPassThrough(hdsn::kSatIdentifyQuery, answer.data(),
+                                                         answer.size(), answer.bytesReturned());
   CheckTexts(sat.error, sat.texts, 20, 40, 8);
   return 0;
 }

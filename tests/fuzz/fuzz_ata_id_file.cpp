@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "disks/linux/readers.h"
 #include "fuzz_check.h"
-#include "inventory/disk_protocol.h"
-#include "inventory/linux_readers.h"
+#include "protocol/ata.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

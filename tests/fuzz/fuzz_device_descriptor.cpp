@@ -1,7 +1,6 @@
 // The storage device descriptor of any bytes: text offsets anywhere, texts
 // without terminator, any bus type, any byte count returned.
 #include "fuzz_answer.h"
-#include "inventory/disk_inventory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const FuzzAnswer answer(data, size);
@@ -15,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!text || text->find('\0') == std::string::npos);
   // Any bus type: a name of the table or the number; AddressSanitizer
   // watches the lookup.
-  (void)hdsn::BusTypeName(read.busType);
+  (void)hdsn::BusName(hdsn::StorageBus(read.busType));
   return 0;
 }

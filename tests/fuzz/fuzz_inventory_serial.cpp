@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "inventory/disk_text.h"
+#include "protocol/text.h"
 
 namespace {
 

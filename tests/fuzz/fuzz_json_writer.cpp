@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "disks/json_writer.h"
+#include "disks/windows/wmi_disk_drives.h"
 #include "fuzz_check.h"
-#include "inventory/disk_text.h"
-#include "inventory/json_writer.h"
 
 namespace {
 
@@ -41,7 +41,10 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
     if (in.ConsumeBool()) disk.index = in.ConsumeIntegral<int>();
     disk.device = in.ConsumeRandomLengthString(20);
     if (in.ConsumeBool()) disk.system = in.ConsumeBool();
-    if (in.ConsumeBool()) disk.busType = in.ConsumeIntegral<std::uint32_t>();
+    if (in.ConsumeBool())
+      disk.bus = hdsn::DiskBus{
+          static_cast<hdsn::Bus>(in.ConsumeIntegralInRange(0, static_cast<int>(hdsn::Bus::kOther))),
+          in.ConsumeIntegral<std::uint32_t>()};
     if (in.ConsumeBool()) disk.removable = in.ConsumeBool();
     const int sources = in.ConsumeIntegralInRange(0, 5);
     for (int k = 0; k < sources; ++k) {

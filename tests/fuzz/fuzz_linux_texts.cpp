@@ -2,8 +2,8 @@
 // a value found is part of the input, on one line.
 #include <string_view>
 
+#include "disks/linux/readers.h"
 #include "fuzz_check.h"
-#include "inventory/linux_readers.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "disks/windows/layouts.h"
 #include "fuzz_answer.h"
-#include "inventory/inventory_layouts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace hdsn::layout;

@@ -1,13 +1,13 @@
 // IOCTL_SCSI_PASS_THROUGH's answer to INQUIRY of the unit serial number
 // page, of any bytes: any status, transfer length and page length, any byte
 // count returned.
+#include "disks/windows/layouts.h"
 #include "fuzz_answer.h"
-#include "inventory/inventory_layouts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const FuzzAnswer answer(data, size);
-  const hdsn::AnswerRead read =
-      hdsn::ReadVpdSerialPage(answer.data(), answer.size(), answer.bytesReturned());
+  const hdsn::AnswerRead read = hdsn::ReadScsiPassThrough(hdsn::kVpdSerialQuery, answer.data(),
+                                                          answer.size(), answer.bytesReturned());
   // The page holds at most 252 bytes, its serial what follows its header.
   CheckTexts(read.error, read.texts, 252 - 4, 0, 0);
   // The serial stops at the bytes the port transferred.

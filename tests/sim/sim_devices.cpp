@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "devices/byte_order.h"
 #include "devices/device_layouts.h"
+#include "protocol/byte_order.h"
 #include "sim/call_log.h"
 
 namespace hdsn::sim {
@@ -78,12 +78,12 @@ DriverAnswer AnswerSmartIdentify(const SimPhysicalDrive& drive, const Bytes& inp
   if (outSize < SENDCMDOUTPARAMS::kIdentifyAnswerSize) return Refuse(kErrorInsufficientBuffer);
   // A device aborts the identify command that is not of its kind.
   const std::uint8_t command = input[InParamsRegister(IDEREGS::bCommandReg)];
-  if (command != (drive.kind == DriveKind::kAta ? kIdCmd : kAtapiIdCmd))
+  if (command != (drive.kind == DriveKind::kAta ? kAtaIdentifyDevice : kAtaIdentifyPacketDevice))
     return Refuse(kErrorGenFailure);
   std::uint8_t reply[SENDCMDOUTPARAMS::kIdentifyAnswerSize] = {};
   StoreLe32(reply + SENDCMDOUTPARAMS::cBufferSize.offset,
-            static_cast<std::uint32_t>(kIdentifyBufferSize));
-  std::memcpy(reply + SENDCMDOUTPARAMS::bBuffer.offset, drive.identify.data(), kIdentifyBufferSize);
+            static_cast<std::uint32_t>(kIdentifyBlockSize));
+  std::memcpy(reply + SENDCMDOUTPARAMS::bBuffer.offset, drive.identify.data(), kIdentifyBlockSize);
   return Written(reply, sizeof reply);
 }
 
@@ -126,7 +126,7 @@ DriverAnswer AnswerAtaPassThrough(const SimPhysicalDrive& drive, const Bytes& in
   // for a command the device does not take.
   std::uint8_t* registers = reply->data() + Header::CurrentTaskFile.offset;
   const bool identify =
-      registers[IDEREGS::bCommandReg.offset] == kIdCmd && drive.kind == DriveKind::kAta;
+      registers[IDEREGS::bCommandReg.offset] == kAtaIdentifyDevice && drive.kind == DriveKind::kAta;
   registers[IDEREGS::bCommandReg.offset] = identify ? 0x50 : 0x51;
   registers[0] = identify ? 0x00 : 0x04;
   if (identify) reply->insert(reply->end(), drive.identify.begin(), drive.identify.end());
@@ -159,7 +159,7 @@ DriverAnswer AnswerScsiPassThrough(const SimPhysicalDrive& drive, const Bytes& i
              cdb[Sat::Transfer.offset] ==
                  (kSatTransferFromDevice | kSatLengthInBlocks | kSatLengthInCount) &&
              cdb[Sat::Count.offset] == 0 && cdb[Sat::Count.offset + 1] == 1 &&
-             cdb[Sat::Command.offset] == kIdCmd) {
+             cdb[Sat::Command.offset] == kAtaIdentifyDevice) {
     data = &identify;
     count = std::min<std::size_t>(data->size(), LoadLe32(transfer));
   } else {
@@ -193,7 +193,7 @@ DriverAnswer AnswerMiniport(const SimScsiPort& port, const Bytes& input, std::ui
   if (length < SENDCMDOUTPARAMS::kIdentifyAnswerSize || outSize < kReplySize ||
       outSize < SRB_IO_CONTROL::kSize + std::size_t{length})
     return Refuse(kErrorInsufficientBuffer);
-  if (input[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] != kIdCmd)
+  if (input[Buffer::kInParams + InParamsRegister(IDEREGS::bCommandReg)] != kAtaIdentifyDevice)
     return Refuse(kErrorInvalidFunction);
 
   std::uint8_t reply[kReplySize] = {};
@@ -203,8 +203,8 @@ DriverAnswer AnswerMiniport(const SimScsiPort& port, const Bytes& input, std::ui
   // An empty target answers with a blank block.
   if (target < 2 && port.targets[target]) {
     StoreLe32(reply + Buffer::kOutParams + SENDCMDOUTPARAMS::cBufferSize.offset,
-              static_cast<std::uint32_t>(kIdentifyBufferSize));
-    std::memcpy(reply + Buffer::kIdentifyBlock, port.targets[target]->data(), kIdentifyBufferSize);
+              static_cast<std::uint32_t>(kIdentifyBlockSize));
+    std::memcpy(reply + Buffer::kIdentifyBlock, port.targets[target]->data(), kIdentifyBlockSize);
   }
   return Written(reply, sizeof reply);
 }

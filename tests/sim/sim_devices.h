@@ -15,7 +15,7 @@
 #include "app/hard_drive_info.h"
 #include "devices/device_io.h"
 #include "devices/device_layouts.h"
-#include "inventory/inventory_layouts.h"
+#include "disks/windows/layouts.h"
 #include "sim/fault_plan.h"
 
 namespace hdsn::sim {

@@ -6,10 +6,11 @@
 #include <deque>
 #include <type_traits>
 
-#include "devices/byte_order.h"
-#include "inventory/disks_program.h"
-#include "inventory/inventory_layouts.h"
-#include "inventory/linux_layouts.h"
+#include "disks/linux/layouts.h"
+#include "disks/linux/program.h"
+#include "protocol/byte_order.h"
+#include "protocol/nvme.h"
+#include "protocol/scsi.h"
 
 namespace hdsn::sim {
 namespace {
@@ -260,7 +261,7 @@ int SimLinux::SgIo(const std::string& path, const SimNode& node, std::uint8_t* h
   const std::optional<Bytes>* data = nullptr;
   if (c[0] == kScsiopInquiry && c.size() >= 6 && (c[1] & 1) != 0 && c[2] == kVpdSerialNumberPage)
     data = &node.vpdPage;
-  if (c[0] == 0x85 && c.size() == 16 && c[14] == kIdCmd) data = &node.identify;
+  if (c[0] == 0x85 && c.size() == 16 && c[14] == kAtaIdentifyDevice) data = &node.identify;
   StoreLe16(header + H::host_status.offset, node.hostStatus);
   if (data == nullptr || !*data) {
     // CHECK CONDITION with fixed sense: ILLEGAL REQUEST, INVALID COMMAND
@@ -292,7 +293,7 @@ int SimLinux::NvmeAdmin(const std::string& path, const SimNode& node, std::uint8
                          LoadLe32(command + C::data_len.offset),
                          LoadLe32(command + C::timeout_ms.offset)};
   nvmeAdmin.push_back(record);
-  if (record.opcode != kNvmeAdminIdentify || (record.cdw10 & 0xFF) != kNvmeIdentifyController) {
+  if (record.opcode != kNvmeAdminIdentify || (record.cdw10 & 0xFF) != kNvmeIdentifyCnsController) {
     result = 0x4002;  // Invalid Field in Command, as a controller completes it
     return 0;
   }

@@ -1,7 +1,7 @@
 #include "sim/sim_machine.h"
 
 #include "app/program.h"
-#include "inventory/disks_program.h"
+#include "disks/windows/program.h"
 #include "sim/call_log.h"
 
 namespace hdsn::sim {

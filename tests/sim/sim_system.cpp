@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "devices/byte_order.h"
+#include "protocol/byte_order.h"
 
 namespace hdsn::sim {
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/system_interface.h"
+#include "platform/console.h"
+#include "platform/system_interface.h"
 #include "platform/text_interface.h"
 #include "sim/fault_plan.h"
 
