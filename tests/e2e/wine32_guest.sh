@@ -199,7 +199,7 @@ wine32_guest_boot() {
   wine32_guest_make_initrd "$dir" "$share"
   # setsid and no inherited output: CTest waits for every process holding
   # its pipes, and the guest outlives the test that starts it.
-  setsid timeout "$WINE32_GUEST_LIFETIME" qemu-system-x86_64 -M pc -accel tcg -m 1536 -smp 2 \
+  setsid timeout "$WINE32_GUEST_LIFETIME" qemu-system-x86_64 -M pc -accel tcg -m 1536 -smp 1 \
     -nodefaults -no-reboot -nographic -kernel "$QEMU_VMLINUZ" -initrd "$dir/initrd.gz" \
     -append "console=ttyS0 panic=-1 quiet loglevel=3 rdinit=/init" \
     -serial "file:$dir/console.txt" -monitor none \
@@ -317,7 +317,10 @@ wine32_guest_start() {
   exec 9>"$dir/lock"
   flock 9
   wine32_guest_alive "$dir" && wine32_guest_stop "$dir"
-  qemu_fetch_kernel "$2" || return 1
+  if ! qemu_fetch_kernel "$2" >"$dir/kernel.log"; then
+    echo "the 32-bit Windows guest: $(sed 's/^skipped: //' "$dir/kernel.log")"
+    return 1
+  fi
   stamp=$(declare -f wine32_guest_make_root wine32_guest_environment | sha256sum | cut -c 1-16)
   if [[ ! -f $dir/root.img || $(cat "$dir/root.stamp" 2>/dev/null) != "$stamp" ]]; then
     rm -f "$dir/root.img" "$dir/prefix.img"
