@@ -24,12 +24,16 @@ WINE32_GUEST_LIFETIME=${HDSN_WINE32_GUEST_LIFETIME:-3600}
 # The guest's folder of the build tree $1.
 wine32_guest_dir() { printf '%s/wine32-guest' "$1"; }
 
-# Whether the guest of folder $1 runs and serves.
-wine32_guest_alive() {
+# The process id of the guest of folder $1 while it runs: the one recorded,
+# if that process is still this guest's (ids are reused).
+wine32_guest_pid() {
   local pid
-  pid=$(cat "$1/qemu.pid" 2>/dev/null) && [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null &&
-    [[ -f $1/run/ready ]]
+  pid=$(cat "$1/qemu.pid" 2>/dev/null) && [[ -n $pid ]] &&
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$1/initrd.gz" && echo "$pid"
 }
+
+# Whether the guest of folder $1 runs and serves.
+wine32_guest_alive() { wine32_guest_pid "$1" >/dev/null && [[ -f $1/run/ready ]]; }
 
 # $1 as a single-quoted word of the guest's shell.
 wine32_guest_quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
@@ -277,7 +281,7 @@ EOF
   } >"$run/boot.sh"
   wine32_guest_boot "$dir" "$share"
   until [[ -f $run/ready ]]; do
-    if ! kill -0 "$(<"$dir/qemu.pid")" 2>/dev/null || ((ticks++ > 240 * 10)); then
+    if ! wine32_guest_pid "$dir" >/dev/null || ((ticks++ > 240 * 10)); then
       echo "the 32-bit Windows guest did not start; its console:"
       tail -n 20 "$dir/console.txt"
       wine32_guest_stop "$dir"
@@ -295,10 +299,10 @@ EOF
 # Powers the guest of folder $1 off: asks it, then ends its QEMU.
 wine32_guest_stop() {
   local dir=$1 pid ticks=0
-  pid=$(cat "$dir/qemu.pid" 2>/dev/null) || return 0
-  [[ -d $dir/run ]] && touch "$dir/run/poweroff"
-  while kill -0 "$pid" 2>/dev/null && ((ticks++ < 300)); do sleep 0.1; done
-  kill "$pid" 2>/dev/null
+  pid=$(wine32_guest_pid "$dir") || { rm -f "$dir/qemu.pid"; return 0; }
+  touch "$dir/run/poweroff" 2>/dev/null
+  while wine32_guest_pid "$dir" >/dev/null && ((ticks++ < 300)); do sleep 0.1; done
+  if wine32_guest_pid "$dir" >/dev/null; then kill "$pid"; fi
   rm -f "$dir/qemu.pid"
 }
 
