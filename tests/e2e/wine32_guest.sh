@@ -29,7 +29,7 @@ wine32_guest_dir() { printf '%s/wine32-guest' "$1"; }
 wine32_guest_pid() {
   local pid
   pid=$(cat "$1/qemu.pid" 2>/dev/null) && [[ -n $pid ]] &&
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$1/initrd.gz" && echo "$pid"
+    tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -qF "$1/initrd.gz" && echo "$pid"
 }
 
 # Whether the guest of folder $1 runs and serves.
