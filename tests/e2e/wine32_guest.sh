@@ -19,7 +19,8 @@
 WINE32_GUEST_ROOT_MB=1000   # the root's unpacked packages take about 700 MB
 WINE32_GUEST_PREFIX_MB=1200 # the prefix about 600 MB
 WINE32_GUEST_REQUEST_SECONDS=300
-WINE32_GUEST_LIFETIME=${HDSN_WINE32_GUEST_LIFETIME:-3600}
+WINE32_GUEST_LIFETIME=3600        # a guest serving a test run; it also stops after 5 idle minutes
+WINE32_GUEST_PREFIX_SECONDS=900   # the guest making the prefix
 
 # The guest's folder of the build tree $1.
 wine32_guest_dir() { printf '%s/wine32-guest' "$1"; }
@@ -195,15 +196,16 @@ EOF
   rm -rf "$stage"
 }
 
-# Boots the guest of folder $1 sharing the build tree $2 in the background:
-# the prefix image copy-on-write unless $3 is "writable".
+# Boots the guest of folder $1 sharing the build tree $2 in the background,
+# for $3 seconds at most: the prefix image copy-on-write unless $4 is
+# "writable".
 wine32_guest_boot() {
-  local dir=$1 share=$2 snapshot=,snapshot=on
-  [[ ${3:-} == writable ]] && snapshot=
+  local dir=$1 share=$2 seconds=$3 snapshot=,snapshot=on
+  [[ ${4:-} == writable ]] && snapshot=
   wine32_guest_make_initrd "$dir" "$share"
   # setsid and no inherited output: CTest waits for every process holding
   # its pipes, and the guest outlives the test that starts it.
-  setsid timeout "$WINE32_GUEST_LIFETIME" qemu-system-x86_64 -M pc -accel tcg -m 1536 -smp 1 \
+  setsid timeout "$seconds" qemu-system-x86_64 -M pc -accel tcg -m 1536 -smp 1 \
     -nodefaults -no-reboot -nographic -kernel "$QEMU_VMLINUZ" -initrd "$dir/initrd.gz" \
     -append "console=ttyS0 panic=-1 quiet loglevel=3 rdinit=/init" \
     -serial "file:$dir/console.txt" -monitor none \
@@ -235,7 +237,7 @@ wine32_guest_make_prefix() {
     echo "timeout 600 wine wineboot --init && wineserver -w && [ -f /prefix/wine/system.reg ]"
     echo "echo \$? >$dir/run/prefix.status"
   } >"$dir/run/boot.sh"
-  wine32_guest_boot "$dir" "$share" writable
+  wine32_guest_boot "$dir" "$share" "$WINE32_GUEST_PREFIX_SECONDS" writable
   pid=$(<"$dir/qemu.pid")
   wait "$pid"
   if [[ $(cat "$dir/run/prefix.status" 2>/dev/null) != 0 ]]; then
@@ -279,7 +281,7 @@ done
 wineserver -k
 EOF
   } >"$run/boot.sh"
-  wine32_guest_boot "$dir" "$share"
+  wine32_guest_boot "$dir" "$share" "$WINE32_GUEST_LIFETIME"
   until [[ -f $run/ready ]]; do
     if ! wine32_guest_pid "$dir" >/dev/null || ((ticks++ > 240 * 10)); then
       echo "the 32-bit Windows guest did not start; its console:"
