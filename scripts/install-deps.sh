@@ -56,7 +56,7 @@ fi
 # wine32:i386, or apt and dpkg as they were: the i386 architecture is removed
 # again if this added it, with any i386 package a failed install left.
 install_wine32() {
-  local added=0 left
+  local added=0 left=()
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386 || return 1
     added=1
@@ -66,8 +66,8 @@ install_wine32() {
     return 0
   fi
   if ((added)); then
-    left=$(dpkg-query -W -f '${binary:Package}\n' 2>/dev/null | grep ':i386$')
-    [[ -z $left ]] || apt-get purge -y -qq $left >/dev/null 2>&1
+    mapfile -t left < <(dpkg-query -W -f '${binary:Package}\n' 2>/dev/null | grep ':i386$')
+    ((${#left[@]} == 0)) || apt-get purge -y -qq "${left[@]}" >/dev/null 2>&1
     dpkg --remove-architecture i386 || echo "dpkg keeps the i386 architecture: remove it by hand" >&2
     apt-get update -qq >/dev/null 2>&1
   fi

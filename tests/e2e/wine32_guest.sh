@@ -95,7 +95,7 @@ wine32_guest_apt_error() {
 # i386 alone, through an apt configuration of its own: the host's dpkg and
 # its sources are not involved.
 wine32_guest_make_root() {
-  local dir=$1 apt=$1/apt root=$1/root deb in out tool
+  local dir=$1 apt=$1/apt root=$1/root debs deb in out tool
   rm -rf "$apt" "$root"
   mkdir -p "$apt"/{lists/partial,archives/partial,etc/apt.conf.d,etc/preferences.d,etc/sources.list.d}
   : >"$apt/status"
@@ -125,10 +125,11 @@ EOF
     return 1
   fi
   mkdir -p "$root"
-  for deb in "$apt"/archives/*.deb; do
+  debs=("$apt"/archives/*.deb)
+  for deb in "${debs[@]}"; do
     dpkg-deb -x "$deb" "$root" || { echo "cannot unpack $deb"; return 1; }
   done
-  echo "root: $(ls "$apt"/archives/*.deb | wc -l) packages, $(du -sm "$apt/archives" | cut -f1) MB"
+  echo "root: ${#debs[@]} packages, $(du -sm "$apt/archives" | cut -f1) MB"
   rm -rf "$apt"
   # What the packages' maintainer scripts would have done. libwine's makes
   # Wine's zlib1.dll from MinGW's: without it no program starts ("could not
@@ -146,7 +147,7 @@ EOF
   printf 'root:x:0:0:root:/root:/bin/sh\n' >"$root/etc/passwd"
   printf 'root:x:0:\n' >"$root/etc/group"
   rm -rf "$root"/usr/share/{doc,man,locale}
-  mkfs.ext4 -q -F -L hdsn-root -d "$root" "$dir/root.img.tmp" "${WINE32_GUEST_ROOT_MB}M" ||
+  mkfs.ext4 -q -F -L hdsn-root -d "$root" "$dir/root.img.tmp" "${WINE32_GUEST_ROOT_MB}M" >/dev/null ||
     { echo "mkfs.ext4 could not make the root image"; return 1; }
   rm -rf "$root"
   mv "$dir/root.img.tmp" "$dir/root.img"
