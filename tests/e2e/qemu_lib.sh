@@ -36,7 +36,11 @@ qemu_can_run() {
 # 77 when it cannot be downloaded.
 qemu_fetch_kernel() {
   local cache deb meta keep
-  cache=$(mkdir -p "$1" && cd "$1" && pwd)
+  # Without its folder, every path below would name the root's.
+  cache=$(mkdir -p "$1" && cd "$1" && pwd) || {
+    echo "skipped: cannot make the kernel cache $1"
+    return 77
+  }
   QEMU_KROOT=$cache/kernel
   if [[ $(cat "$QEMU_KROOT/.modules" 2>/dev/null) != "${QEMU_KERNEL_MODULES[*]}" ]]; then
     # The metapackage names the kernel it stands for; the kernel itself is a
