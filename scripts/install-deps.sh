@@ -57,7 +57,7 @@ fi
 # again if this added it, with any i386 package a failed install left.
 install_wine32() {
   local added=0 left=()
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
     dpkg --add-architecture i386 || return 1
     added=1
   fi

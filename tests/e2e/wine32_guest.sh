@@ -28,9 +28,10 @@ wine32_guest_dir() { printf '%s/wine32-guest' "$1"; }
 # The process id of the guest of folder $1 while it runs: the one recorded,
 # if that process is still this guest's (ids are reused).
 wine32_guest_pid() {
-  local pid
+  local pid cmdline
   pid=$(cat "$1/qemu.pid" 2>/dev/null) && [[ -n $pid ]] &&
-    tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -qF "$1/initrd.gz" && echo "$pid"
+    cmdline=$(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline") &&
+    [[ $cmdline == *"$1/initrd.gz"* ]] && echo "$pid"
 }
 
 # Whether the guest of folder $1 runs and serves.
@@ -47,7 +48,7 @@ wine32_guest_run() {
   request=$(mktemp -u -p "$run" request.XXXXXXXX)
   printf '%s\n' "$2" >"$request.tmp" && mv "$request.tmp" "$request.req" || return 1
   until [[ -f $request.rc ]]; do
-    if ! wine32_guest_alive "$1"; then
+    if ((ticks % 20 == 0)) && ! wine32_guest_alive "$1"; then
       echo "the 32-bit Windows guest stopped (its console: $1/console.txt)" >&2
       return 1
     fi
