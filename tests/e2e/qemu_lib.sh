@@ -6,10 +6,10 @@
 # The kernel modules a run loads, in the order insmod needs them.
 QEMU_MODULES=(ata_piix ahci sd_mod sg nvme virtio_pci virtio_scsi virtio_blk xhci_pci ehci_pci
   usb_storage uas)
-# Those of the 32-bit Windows guest (wine32_guest.sh): its ext4 images and the
-# build tree it mounts over 9p. ext4 asks the crypto API for crc32c, which
-# nothing loads for it without modprobe.
-QEMU_WINE32_MODULES=(virtio_pci virtio_blk crc32c_generic ext4 9p 9pnet_virtio)
+# Those of the 32-bit Windows guest (wine32_guest.sh): its ext4 images, the
+# build tree it mounts over 9p and the overlays of its prefix. ext4 asks the
+# crypto API for crc32c, which nothing loads for it without modprobe.
+QEMU_WINE32_MODULES=(virtio_pci virtio_blk crc32c_generic ext4 9p 9pnet_virtio overlay)
 # The cache keeps both sets, so both runs share one kernel.
 QEMU_KERNEL_MODULES=("${QEMU_MODULES[@]}" "${QEMU_WINE32_MODULES[@]}")
 

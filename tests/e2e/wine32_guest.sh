@@ -65,19 +65,45 @@ wine32_guest_run() {
   return "$status"
 }
 
-# The guest's Wine with these arguments, in the host's current folder (the
-# guest's root where the guest does not share it) and with HDSN_JSON_OUT when
-# set: wine32_guest_wine DIR ARGUMENTS...
+# The guest's Wine with these arguments, in the prefix of the volume serial
+# last chosen, the host's current folder (the guest's root where the guest
+# does not share it) and with HDSN_JSON_OUT when set:
+# wine32_guest_wine DIR ARGUMENTS...
 wine32_guest_wine() {
   local dir=$1 script word
   shift
-  script="cd $(wine32_guest_quote "$PWD") 2>/dev/null || cd /"
+  script="export WINEPREFIX=\$(cat /tmp/prefix)"
+  script+=$'\n'"cd $(wine32_guest_quote "$PWD") 2>/dev/null || cd /"
   if [[ -n ${HDSN_JSON_OUT:-} ]]; then
     script+=$'\n'"export HDSN_JSON_OUT=$(wine32_guest_quote "$HDSN_JSON_OUT")"
   fi
   script+=$'\n'"exec wine"
   for word; do script+=" $(wine32_guest_quote "$word")"; done
   wine32_guest_run "$dir" "$script"
+}
+
+# The guest's shell text that makes its Wine report C:'s volume serial $1 and
+# label $2 (none: Wine's own). Wine reads drive_c/.windows-serial and
+# .windows-label when its server starts, and a new server's first program
+# takes 10 s or more here: so each pair has a prefix of its own, an overlay of
+# the prefix image whose server stays up, and going back to a pair costs
+# nothing.
+wine32_guest_volume_script() {
+  local name
+  name=$(printf 'c-%s-%s' "$1" "$2" | tr -c 'A-Za-z0-9_-' '_')
+  cat <<EOF
+p=/tmp/prefixes/$name layer=/tmp/layers/$name
+if [ ! -d \$p ]; then
+  mkdir -p \$p \$layer/upper \$layer/work &&
+    busybox mount -t overlay overlay \\
+      -o lowerdir=/prefix/wine,upperdir=\$layer/upper,workdir=\$layer/work \$p &&
+    cd \$p/drive_c && rm -f .windows-serial .windows-label || exit 1
+  ${1:+printf '%s\n' $(wine32_guest_quote "$1") >.windows-serial}
+  ${2:+printf '%s\n' $(wine32_guest_quote "$2") >.windows-label}
+  WINEPREFIX=\$p wineserver -p
+fi
+echo \$p >/tmp/prefix
+EOF
 }
 
 # A one-line error naming what apt could not have, from apt's output in $1.
@@ -207,7 +233,7 @@ wine32_guest_boot() {
   wine32_guest_make_initrd "$dir" "$share"
   # setsid and no inherited output: CTest waits for every process holding
   # its pipes, and the guest outlives the test that starts it.
-  setsid timeout "$seconds" qemu-system-x86_64 -M pc -accel tcg -m 1536 -smp 1 \
+  setsid timeout "$seconds" qemu-system-x86_64 -M pc -accel tcg -m 2048 -smp 1 \
     -nodefaults -no-reboot -nographic -kernel "$QEMU_VMLINUZ" -initrd "$dir/initrd.gz" \
     -append "console=ttyS0 panic=-1 quiet loglevel=3 rdinit=/init" \
     -serial "file:$dir/console.txt" -monitor none \
@@ -259,7 +285,8 @@ wine32_guest_serve() {
     wine32_guest_environment
     cat <<EOF
 run=$run
-wineserver -p
+$(wine32_guest_volume_script "" "")
+export WINEPREFIX=\$(cat /tmp/prefix)
 timeout 120 wine cmd /c exit 0 >/dev/null 2>&1
 echo \$? >\$run/ready.tmp
 mv \$run/ready.tmp \$run/ready
@@ -280,7 +307,7 @@ while [ ! -e \$run/poweroff ] && [ \$idle -lt 3000 ]; do
   sleep 0.1
   idle=\$((idle + 1))
 done
-wineserver -k
+for p in /tmp/prefixes/*; do WINEPREFIX=\$p wineserver -k; done
 EOF
   } >"$run/boot.sh"
   wine32_guest_boot "$dir" "$share" "$WINE32_GUEST_LIFETIME"

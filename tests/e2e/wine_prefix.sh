@@ -57,11 +57,7 @@ hdsn_wine() {
 # so the prefix's server is stopped; the next program starts a new one.
 hdsn_wine_volume_serial() {
   if [[ -n ${HDSN_WINE_GUEST:-} ]]; then
-    # The same in the guest's prefix, whose server is kept alive there.
-    wine32_guest_run "$HDSN_WINE_GUEST" "cd \$WINEPREFIX/drive_c && rm -f .windows-serial .windows-label
-${1:+printf '%s\n' $(wine32_guest_quote "$1") >.windows-serial}
-${2:+printf '%s\n' $(wine32_guest_quote "$2") >.windows-label}
-wineserver -k 2>/dev/null; wineserver -w; wineserver -p"
+    wine32_guest_run "$HDSN_WINE_GUEST" "$(wine32_guest_volume_script "$1" "${2:-}")"
     return
   fi
   if [[ -n $1 ]]; then
