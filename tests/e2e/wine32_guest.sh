@@ -279,7 +279,7 @@ wine32_guest_make_prefix() {
 # Boots the guest to serve requests: the Wine server kept alive, and Wine's
 # services started by a first program, which takes the longest.
 wine32_guest_serve() {
-  local dir=$1 share=$2 ticks=0 run=$1/run
+  local dir=$1 share=$2 ticks=0 run=$1/run pid
   rm -rf "$run" && mkdir -p "$run"
   {
     wine32_guest_environment
@@ -311,8 +311,11 @@ for p in /tmp/prefixes/*; do WINEPREFIX=\$p wineserver -k; done
 EOF
   } >"$run/boot.sh"
   wine32_guest_boot "$dir" "$share" "$WINE32_GUEST_LIFETIME"
+  # Our own child, whose id no other process takes while it is not waited
+  # for; its command line is QEMU's only once it has been executed.
+  pid=$(<"$dir/qemu.pid")
   until [[ -f $run/ready ]]; do
-    if ! wine32_guest_pid "$dir" >/dev/null || ((ticks++ > 240 * 10)); then
+    if ! kill -0 "$pid" 2>/dev/null || ((ticks++ > 240 * 10)); then
       echo "the 32-bit Windows guest did not start; its console:"
       tail -n 20 "$dir/console.txt"
       wine32_guest_stop "$dir"
