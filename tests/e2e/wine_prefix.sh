@@ -54,7 +54,8 @@ hdsn_wine() {
 # The volume serial Wine reports for C: becomes the given hex text, and its
 # label the optional second argument (none: Wine's own). Wine reads
 # drive_c/.windows-serial and drive_c/.windows-label when its server starts,
-# so the prefix's server is stopped; the next program starts a new one.
+# so the prefix's server is stopped; the next program starts a new one. (The
+# guest keeps a prefix per serial and label instead: wine32_guest.sh.)
 hdsn_wine_volume_serial() {
   if [[ -n ${HDSN_WINE_GUEST:-} ]]; then
     wine32_guest_run "$HDSN_WINE_GUEST" "$(wine32_guest_volume_script "$1" "${2:-}")"
