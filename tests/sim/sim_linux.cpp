@@ -571,7 +571,8 @@ void MountRoot(SimLinux& system, const std::string& name, const std::string& typ
   std::string table = "1 1 0:2 / / rw - rootfs rootfs rw\n";
   if (!name.empty()) {
     std::string numbers = system.Content("/sys/class/block/" + name + "/dev");
-    numbers.pop_back();
+    // A machine made of fuzz input may give the disk no dev file at all.
+    if (!numbers.empty() && numbers.back() == '\n') numbers.pop_back();
     table = "22 1 " + numbers + " / / rw,relatime shared:1 - " + type + " /dev/" + name +
             " rw,errors=remount-ro\n";
   }
