@@ -52,6 +52,9 @@ class RootedLinuxSystem final : public LinuxSystemInterface {
   int ListDirectory(const char* path, std::vector<std::string>& names) override {
     return real_.ListDirectory(Full(path).c_str(), names);
   }
+  int FileSystemDevice(const char* path, unsigned& major, unsigned& minor) override {
+    return real_.FileSystemDevice(Full(path).c_str(), major, minor);
+  }
 
  private:
   std::string Full(const char* path) const { return root_ + path; }
