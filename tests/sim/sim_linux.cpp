@@ -433,10 +433,10 @@ std::string PciFunction(SimLinux& system) {
 
 // udev's entry of a disk as Debian's rules (60-persistent-storage.rules)
 // and helpers write it: virtio-blk and MMC disks get ID_SERIAL, the serial
-// alone; NVMe the controller's attributes as they are; the helpers of ATA,
-// SCSI and USB disks ID_SERIAL_SHORT, ID_SERIAL the model and serial joined
+// alone; the others ID_SERIAL_SHORT, ID_SERIAL the model and serial joined
 // (the model alone without a serial), ID_MODEL with "_" for blanks and
-// ID_MODEL_ENC with "\x20".
+// ID_MODEL_ENC with "\x20", as the helpers of ATA, SCSI and USB disks write
+// them.
 std::string UdevEntry(const SimDisk& disk) {
   std::string model = disk.model;
   std::replace(model.begin(), model.end(), ' ', '_');
@@ -450,12 +450,6 @@ std::string UdevEntry(const SimDisk& disk) {
     case SimDiskKind::kMmc:
     case SimDiskKind::kEmmc:
       entry = "E:ID_NAME=" + disk.model + "\nE:ID_SERIAL=" + disk.serial + "\n";
-      break;
-    case SimDiskKind::kNvme:
-    case SimDiskKind::kNvmeOverFabrics:
-      entry = "E:ID_SERIAL_SHORT=" + disk.serial + "\nE:ID_MODEL=" + disk.model +
-              "\nE:ID_REVISION=" + disk.firmware + "\nE:ID_SERIAL=" + model + "_" + disk.serial +
-              "\n";
       break;
     default:
       entry = "E:ID_SERIAL=" + model + (disk.serial.empty() ? "" : "_" + disk.serial) + "\n";
@@ -590,7 +584,6 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
         system.AddFile(directory + "/serial", Padded(disk.serial, 20) + "\n");
         system.AddFile(directory + "/model", Padded(disk.model, 40) + "\n");
         system.AddFile(directory + "/firmware_rev", Padded(disk.firmware, 8) + "\n");
-        system.AddFile(directory + "/transport", fabrics ? "tcp\n" : "pcie\n");
         system.AddLink("/sys/class/nvme/" + controller, "../../devices" + directory.substr(12));
         SimNode admin;
         admin.scsi = false;
