@@ -7,6 +7,13 @@
 # the published schema); and the packages
 # named as arguments. Then replaces a Wine prefix that cannot start 32-bit
 # programs.
+#
+# The 32-bit loader, wine32:i386, needs Debian's i386 architecture added to
+# dpkg. Should that, reading the i386 indexes (a mirror in the middle of a
+# sync refuses them) or the install fail, the architecture is removed again,
+# leaving apt as it was, and the 32-bit tests run in a QEMU guest instead
+# (tests/e2e/wine32_guest.sh); so they do with HDSN_WINE32_GUEST=1, which
+# installs nothing of i386.
 set -euo pipefail
 source "$(dirname "$0")/wine.sh"
 
@@ -27,10 +34,9 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-po
 command -v x86_64-w64-mingw32-objdump >/dev/null || need+=(binutils-mingw-w64-x86-64)
 command -v i686-w64-mingw32-objdump >/dev/null || need+=(binutils-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine wine64)
-add_i386=0
-if hdsn_runs_i386 && ! hdsn_has_wine32; then
-  need+=(wine32:i386)
-  dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
+want_wine32=0
+if hdsn_runs_i386 && ! hdsn_has_wine32 && [[ ${HDSN_WINE32_GUEST:-} != 1 ]]; then
+  want_wine32=1
 fi
 for extra in "$@"; do
   dpkg -s "$extra" >/dev/null 2>&1 || need+=("$extra")
@@ -43,11 +49,37 @@ if ((${#need[@]})); then
   fi
   echo "installing: ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  if ((add_i386)); then
-    dpkg --add-architecture i386
-  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# wine32:i386, or apt and dpkg as they were: the i386 architecture is removed
+# again if this added it, with any i386 package a failed install left.
+install_wine32() {
+  local added=0 left=()
+  if ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
+    dpkg --add-architecture i386 || return 1
+    added=1
+  fi
+  if apt-get update -qq 2>/dev/null &&
+    apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1; then
+    return 0
+  fi
+  if ((added)); then
+    mapfile -t left < <(dpkg-query -W -f '${binary:Package}\n' 2>/dev/null | grep ':i386$')
+    ((${#left[@]} == 0)) || apt-get purge -y -qq "${left[@]}" >/dev/null 2>&1
+    dpkg --remove-architecture i386 || echo "dpkg keeps the i386 architecture: remove it by hand" >&2
+    apt-get update -qq >/dev/null 2>&1
+  fi
+  return 1
+}
+if ((want_wine32)) && [[ $(id -u) == 0 ]]; then
+  echo "installing: wine32:i386"
+  install_wine32 ||
+    echo "wine32:i386 could not be installed (apt refused the i386 indexes or the package);" \
+      "dpkg and apt are as they were, and the 32-bit tests run in a QEMU guest" >&2
+elif ((want_wine32)); then
+  echo "wine32:i386 is not installed (only root can): the 32-bit tests run in a QEMU guest" >&2
 fi
 
 # A prefix made before wine32 was installed stays unable to start 32-bit

@@ -9,6 +9,12 @@ QEMU_MODULES=(ata_piix ahci sd_mod sg nvme virtio_pci virtio_scsi virtio_blk xhc
 # qemu_disks.sh's root on two disks: device-mapper joins them, ext4 mounts the
 # ext2 file system made on them.
 QEMU_MODULES+=(dm_mod ext4)
+# Those of the 32-bit Windows guest (wine32_guest.sh): its ext4 images, the
+# build tree it mounts over 9p and the overlays of its prefix. ext4 asks the
+# crypto API for crc32c, which nothing loads for it without modprobe.
+QEMU_WINE32_MODULES=(virtio_pci virtio_blk crc32c_generic ext4 9p 9pnet_virtio overlay)
+# The cache keeps both sets, so both runs share one kernel.
+QEMU_KERNEL_MODULES=("${QEMU_MODULES[@]}" "${QEMU_WINE32_MODULES[@]}")
 
 # Returns 77 with the reason on standard error when this machine cannot boot
 # the guest: no QEMU, no busybox-static, no kernel package to download.
@@ -29,13 +35,17 @@ qemu_can_run() {
 # Unpacks Debian's kernel into $1 (a cache kept between runs) and sets
 # QEMU_KVER, QEMU_KROOT (the unpacked package) and QEMU_VMLINUZ. The package
 # is downloaded only when the cache has no kernel with the modules of
-# QEMU_MODULES yet; the other modules are deleted (400 MB of them). Returns
+# QEMU_KERNEL_MODULES yet; the other modules are deleted (400 MB of them). Returns
 # 77 when it cannot be downloaded.
 qemu_fetch_kernel() {
   local cache deb meta keep
-  cache=$(mkdir -p "$1" && cd "$1" && pwd)
+  # Without its folder, every path below would name the root's.
+  cache=$(mkdir -p "$1" && cd "$1" && pwd) || {
+    echo "skipped: cannot make the kernel cache $1"
+    return 77
+  }
   QEMU_KROOT=$cache/kernel
-  if [[ $(cat "$QEMU_KROOT/.modules" 2>/dev/null) != "${QEMU_MODULES[*]}" ]]; then
+  if [[ $(cat "$QEMU_KROOT/.modules" 2>/dev/null) != "${QEMU_KERNEL_MODULES[*]}" ]]; then
     # The metapackage names the kernel it stands for; the kernel itself is a
     # plain package of about 70 MB, unpacked without installing it.
     meta=$(apt-cache depends linux-image-amd64 2>/dev/null |
@@ -57,20 +67,23 @@ qemu_fetch_kernel() {
     QEMU_KVER=$(ls "$QEMU_KROOT/lib/modules" | head -n 1)
     # The package ships no modules.dep: the dependency order comes from depmod.
     depmod -b "$QEMU_KROOT" "$QEMU_KVER"
-    keep=$(modprobe -a -d "$QEMU_KROOT" -S "$QEMU_KVER" --show-depends "${QEMU_MODULES[@]}" |
+    keep=$(modprobe -a -d "$QEMU_KROOT" -S "$QEMU_KVER" --show-depends "${QEMU_KERNEL_MODULES[@]}" |
       awk '{ print $2 }' | sort -u)
     find "$QEMU_KROOT/lib/modules" -name '*.ko*' | grep -vxF -e "$keep" | xargs -r rm -f
     rm -rf "$QEMU_KROOT/usr"
-    echo "${QEMU_MODULES[*]}" >"$QEMU_KROOT/.modules"
+    echo "${QEMU_KERNEL_MODULES[*]}" >"$QEMU_KROOT/.modules"
   fi
   QEMU_KVER=$(ls "$QEMU_KROOT/lib/modules" | head -n 1)
   QEMU_VMLINUZ=$QEMU_KROOT/boot/vmlinuz-$QEMU_KVER
 }
 
 # Puts busybox, the modules (and a file listing them in load order), a user
-# and the directories init needs into the staging tree $1.
+# and the directories init needs into the staging tree $1. The modules are
+# the arguments after it, QEMU_MODULES without.
 qemu_stage_base() {
   local root=$1 module seen=" "
+  shift
+  (($#)) || set -- "${QEMU_MODULES[@]}"
   mkdir -p "$root"/{bin,sbin,etc,proc,sys,dev,run,tmp,mods}
   cp /bin/busybox "$root/bin/busybox"
   for applet in sh mount umount insmod ls cat readlink od sleep poweroff su id \
@@ -84,7 +97,7 @@ qemu_stage_base() {
     seen+="$module "
     cp "$module" "$root/mods/"
     echo "${module##*/}" >>"$root/mods/order"
-  done < <(modprobe -a -d "$QEMU_KROOT" -S "$QEMU_KVER" --show-depends "${QEMU_MODULES[@]}")
+  done < <(modprobe -a -d "$QEMU_KROOT" -S "$QEMU_KVER" --show-depends "$@")
   printf 'root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/tmp:/bin/sh\n' >"$root/etc/passwd"
   printf 'root:x:0:\nuser:x:1000:\n' >"$root/etc/group"
 }
