@@ -129,6 +129,11 @@ struct DiskInventory {
   SystemVolume systemVolume;
   // Whether each source names the file or device node it asked (via).
   bool sourcesHaveVia = false;
+  // What could not be read, without which the inventory is not whole
+  // ("cannot list /sys/block: 13"); empty when nothing failed so. The disks
+  // are then as far as they could be found; hdsn-disks prints the error
+  // instead of them.
+  std::string error;
 };
 
 // Sets the disk's serial, model and firmware and their sources from its

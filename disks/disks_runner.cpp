@@ -47,6 +47,10 @@ std::optional<int> ParseDisksArguments(ConsoleInterface& console, int argc, cons
 
 int PrintDisks(ConsoleInterface& console, const DiskInventory& inventory,
                const DisksOptions& options) {
+  if (!inventory.error.empty()) {
+    console.ErrorPrintf("hdsn-disks: %s\n", inventory.error.c_str());
+    return kDisksExitNone;
+  }
   const std::string text =
       options.json ? FormatInventoryJson(inventory) : FormatDiskTable(inventory);
   console.Printf("%s", text.c_str());

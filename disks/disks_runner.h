@@ -31,7 +31,9 @@ std::optional<int> ParseDisksArguments(ConsoleInterface& console, int argc, cons
                                        const char* sources, DisksOptions& options);
 
 // Prints the inventory as asked; returns the exit status: kDisksExitFound
-// when a disk has a serial number, else kDisksExitNone.
+// when a disk has a serial number, else kDisksExitNone. An inventory that is
+// not whole prints its error on standard error, nothing on standard output,
+// and is kDisksExitNone.
 int PrintDisks(ConsoleInterface& console, const DiskInventory& inventory,
                const DisksOptions& options);
 

@@ -1,8 +1,8 @@
 // What hdsn-disks asks of a Linux system: files of sysfs, /proc and /run
-// read with bounded buffers, directories listed, links resolved, device
-// nodes opened read-only and asked through ioctl. Every path is absolute
-// ("/sys/block"). No Linux header is needed here: the ioctl arguments are
-// byte layouts (disks/linux/layouts.h).
+// read with bounded buffers, directories listed, links resolved, the file
+// system of a file found, device nodes opened read-only and asked through
+// ioctl. Every path is absolute ("/sys/block"). No Linux header is needed
+// here: the ioctl arguments are byte layouts (disks/linux/layouts.h).
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,9 @@ class LinuxSystemInterface {
   virtual int ResolvePath(const char* path, std::string& resolved) = 0;
   // The names in a directory, without "." and "..", in no particular order.
   virtual int ListDirectory(const char* path, std::vector<std::string>& names) = 0;
+  // The device numbers of the file system that holds the file (stat's
+  // st_dev), links followed.
+  virtual int FileSystemDevice(const char* path, unsigned& major, unsigned& minor) = 0;
 };
 
 struct LinuxPlatform {

@@ -1,7 +1,12 @@
 #include "protocol/ata.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <numeric>
 #include <optional>
+#include <utility>
+
+#include "protocol/byte_order.h"
 
 namespace hdsn {
 
@@ -27,6 +32,27 @@ SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data) {
   texts.firmware = text(kFirmwareFirstWord, kFirmwareLastWord);
   texts.model = text(kModelFirstWord, kModelLastWord);
   return texts;
+}
+
+std::string CheckIdentifyData(std::span<const std::uint8_t> data) {
+  data = data.first(std::min(data.size(), kIdentifyBlockSize));
+  if (data.size() >= 2) {
+    if (const std::uint16_t word0 = LoadLe16(data.data()); (word0 & kIdentifyNotAtaDevice) != 0) {
+      char text[32];
+      std::snprintf(text, sizeof text, "identify-not-ata: 0x%04x", static_cast<unsigned>(word0));
+      return text;
+    }
+  }
+  if (data.size() == kIdentifyBlockSize && data[2 * kIntegrityWord] == kIntegritySignature) {
+    const unsigned sum = std::accumulate(data.begin(), data.end(), 0u) & 0xFFu;
+    if (sum != 0) return StepError("identify-checksum", sum);
+  }
+  return "";
+}
+
+AnswerRead ReadCheckedIdentify(std::span<const std::uint8_t> data) {
+  if (std::string error = CheckIdentifyData(data); !error.empty()) return {std::move(error), {}};
+  return {"", ReadIdentifyTexts(data)};
 }
 
 }  // namespace hdsn

@@ -33,6 +33,15 @@ inline constexpr int kModelLastWord = 46;
 // The status register: ERR, the command was aborted or failed.
 inline constexpr std::uint8_t kAtaStatusError = 0x01;
 
+// Word 0 bit 15 is set by a device that is not an ATA device (an ATAPI
+// device answers IDENTIFY PACKET DEVICE so).
+inline constexpr std::uint16_t kIdentifyNotAtaDevice = 0x8000;
+// Word 255: its low byte the signature A5h, its high byte the checksum that
+// makes the 512 bytes sum to 0 modulo 256. A block without the signature
+// carries no checksum.
+inline constexpr int kIntegrityWord = 255;
+inline constexpr std::uint8_t kIntegritySignature = 0xA5;
+
 // The bytes of IDENTIFY words first..last (inclusive), high byte of each
 // word first, NULs and blanks included: the one routine that turns IDENTIFY
 // words into text. Only the words wholly inside `data` are taken.
@@ -42,5 +51,18 @@ std::string IdentifyFieldBytes(std::span<const std::uint8_t> data, int first, in
 // decoded; at most 512 bytes are read. A field whose first word did not come
 // is no text; one cut short is the words that came.
 SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data);
+
+// Why IDENTIFY DEVICE data must not be believed, empty when it may: word 0
+// with bit 15 set ("identify-not-ata: 0x85c0", word 0 in hex), or a whole
+// block that carries the signature and does not sum to 0
+// ("identify-checksum: 17", the sum of its bytes modulo 256). A block cut
+// short is checked as far as it came. hdsn-disks checks every block it reads
+// on every system, so that the garbage of a bridge or a driver is that
+// source's error and never wins over a good source.
+std::string CheckIdentifyData(std::span<const std::uint8_t> data);
+
+// The texts of IDENTIFY data once it passed CheckIdentifyData; its error
+// otherwise.
+AnswerRead ReadCheckedIdentify(std::span<const std::uint8_t> data);
 
 }  // namespace hdsn

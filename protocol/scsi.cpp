@@ -1,6 +1,7 @@
 #include "protocol/scsi.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace hdsn {
 
@@ -32,6 +33,9 @@ AnswerRead ReadScsiAnswer(const ScsiQuery& query, std::uint8_t status,
   if (status != kScsiStatusGood) return {ScsiError(query, "status", status), {}};
   data = data.first(std::min<std::size_t>(data.size(), query.dataSize));
   if (data.empty() && query.needsData) return {ScsiError(query, "data", 0), {}};
+  if (query.check != nullptr) {
+    if (std::string error = query.check(data); !error.empty()) return {std::move(error), {}};
+  }
   return {"", query.read(data)};
 }
 

@@ -143,18 +143,24 @@ SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page);
 // for the system's header, "sat-host-status: 7" for a host adapter that
 // failed it, "sat-status: 2" for a device that ended it with another status
 // than GOOD (CHECK CONDITION from a bridge that knows no SAT), "sat-data: 0"
-// for a GOOD answer without data where data is needed.
+// for a GOOD answer without data where data is needed; and the error of
+// `check`, when the query has one, for data that must not be believed.
 struct ScsiQuery {
   const char* step;
   std::span<const std::uint8_t> cdb;
   std::uint32_t dataSize;  // the bytes asked of the device
   bool needsData;
   SourceTexts (*read)(std::span<const std::uint8_t> data);
+  std::string (*check)(std::span<const std::uint8_t> data) = nullptr;
 };
 
 // ata-identify's SAT step: IDENTIFY DEVICE in ATA PASS-THROUGH (16).
-inline constexpr ScsiQuery kSatIdentifyQuery{"sat", kSatIdentifyCdb, kIdentifyBlockSize,
-                                             /*needsData=*/true, &ReadIdentifyTexts};
+inline constexpr ScsiQuery kSatIdentifyQuery{"sat",
+                                             kSatIdentifyCdb,
+                                             kIdentifyBlockSize,
+                                             /*needsData=*/true,
+                                             &ReadIdentifyTexts,
+                                             &CheckIdentifyData};
 // scsi-vpd80: INQUIRY of the unit serial number page.
 inline constexpr ScsiQuery kVpdSerialQuery{"scsi", kVpdSerialCdb, kVpdSerialAllocation,
                                            /*needsData=*/false, &ReadVpdSerialTexts};
@@ -166,7 +172,7 @@ std::string ScsiError(const ScsiQuery& query, std::string_view failure, long lon
 
 // How an answer is judged, on every system: the status the device ended the
 // command with, then the data it sent (as far as it came and no further than
-// was asked), read by the query's reader.
+// was asked), checked by the query's check and read by its reader.
 AnswerRead ReadScsiAnswer(const ScsiQuery& query, std::uint8_t status,
                           std::span<const std::uint8_t> data);
 

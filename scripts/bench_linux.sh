@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # The Linux part of scripts/bench.sh: whole runs of `hdsn-disks --json` and
 # `lsblk -J -o NAME,SERIAL,MODEL,REV,TRAN`, alternated, on this machine's own
-# disks and in QEMU (Debian's kernel, as the QEMU test boots it) over 8 and
-# over 64 emulated disks; prints each median, the ratio and the cost per
+# disks and in QEMU (Debian's kernel, as the QEMU test boots it) over 1, 8
+# and 64 emulated disks; prints each median, the ratio and the cost per
 # disk. A benchmark, not a test.
 #
 # Usage: scripts/bench.sh linux [runs] [hdsn-disks]
 #   runs: timed runs of each program (default 15), after one untimed run each
 #   hdsn-disks: the statically linked program (default build/linux-static/
 #   hdsn-disks, as `cmake --workflow --preset linux-static` builds it)
-# HDSN_BENCH_DISKS: the guest's disk counts (default "8 64"); empty: host only.
+# HDSN_BENCH_DISKS: the guest's disk counts (default "1 8 64"); empty: host only.
 #
-# The guest's disks are a mix, per 8 disks: 4 scsi-hd on virtio-scsi, 3 SATA
-# disks on AHCI, 1 NVMe. The guest times its runs with the kernel's
+# The guest's one disk is a virtio-blk disk, as a small virtual server has;
+# more are a mix, per 8 disks: 4 scsi-hd on virtio-scsi, 3 SATA disks on
+# AHCI, 1 NVMe. The guest times its runs with the kernel's
 # monotonic clock as /proc/timer_list shows it, read by the shell without
 # starting a process, so both programs carry the same small overhead.
 set -euo pipefail
@@ -20,7 +21,7 @@ cd "$(dirname "$0")/.."
 source tests/e2e/qemu_lib.sh
 runs=${1:-15}
 program=${2:-build/linux-static/hdsn-disks}
-counts=${HDSN_BENCH_DISKS-8 64}
+counts=${HDSN_BENCH_DISKS-1 8 64}
 lsblk_args=(-J -o NAME,SERIAL,MODEL,REV,TRAN)
 lsblk=$(command -v lsblk) || { echo "lsblk is missing (package util-linux)" >&2; exit 1; }
 if [[ ! -x $program ]]; then
@@ -76,6 +77,11 @@ fi
 disk_mix() {
   local -n mix=$1
   local n=$2 scsi=$(($2 / 2)) nvme=$(($2 / 8)) ata i
+  if ((n == 1)); then
+    qemu_blockdev mix d0
+    mix+=(-device virtio-blk-pci,drive=d0,serial=BENCH-VBLK-0)
+    return
+  fi
   ata=$((n - scsi - nvme))
   mix+=(-device virtio-scsi-pci,id=vscsi)
   for ((i = 0; i < (ata + 5) / 6; i++)); do mix+=(-device "ahci,id=ahci$i"); done
@@ -96,17 +102,14 @@ trap 'rm -rf "$work" "$host_times"' EXIT
 qemu_stage_base "$work/root"
 cp "$program" "$work/root/bin/hdsn-disks"
 # lsblk is linked dynamically: it goes in with its libraries and loader.
-cp "$lsblk" "$work/root/bin/lsblk"
-for library in $(ldd "$lsblk" | grep -o '/[^ ]*'); do
-  mkdir -p "$work/root$(dirname "$library")"
-  cp -L "$library" "$work/root$library"
-done
+qemu_stage_programs "$work/root" "$lsblk"
+ln -sf "$lsblk" "$work/root/bin/lsblk"
 for n in $counts; do
   {
     qemu_init_head "$n"
     cat <<EOF
 now() { { read -r _; read -r _; read -r _ _ t _; } </proc/timer_list; }
-echo "count kernel \$(ls -d /sys/block/sd* /sys/block/nvme* 2>/dev/null | wc -l)" >&3
+echo "count kernel \$(ls -d /sys/block/sd* /sys/block/nvme* /sys/block/vd* 2>/dev/null | wc -l)" >&3
 echo "count hdsn-disks \$(/bin/hdsn-disks --json 2>/dev/null | grep -c '"device": ')" >&3
 echo "count lsblk \$(/bin/lsblk -J -o NAME 2>/dev/null | grep -c '"name": ')" >&3
 i=0

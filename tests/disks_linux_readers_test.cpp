@@ -73,15 +73,45 @@ TEST(MountedRoot, IsTheLastMountOnSlash) {
       "1 1 0:2 / / rw - rootfs rootfs rw\n"
       "22 1 8:2 / /boot rw shared:2 - ext4 /dev/sda1 rw\n"
       "23 1 253:0 / / rw,relatime shared:1 master:3 - xfs /dev/mapper/root rw\n"
-      "24 1 x:y / / rw - ext4 /dev/bad rw\n";
-  const std::optional<MountedRoot> root = ReadMountedRoot(table);
+      "24 1 x:y / / rw - ext4 /dev/bad rw\n"
+      "25 23 8:2 /images /srv rw - ext4 /dev/sda1 rw\n";
+  const std::optional<Mount> root = ReadMountedRoot(table);
   ASSERT_TRUE(root);
   EXPECT_EQ(root->major, 253u);
   EXPECT_EQ(root->minor, 0u);
+  EXPECT_EQ(root->type, "xfs");
   EXPECT_EQ(root->source, "/dev/mapper/root");
   EXPECT_FALSE(ReadMountedRoot("22 1 8:2 / /boot rw - ext4 /dev/sda1 rw\n"));
   EXPECT_FALSE(ReadMountedRoot("1 1 1234567890:0 / / rw - ext4 /dev/x rw"));
+  // By its numbers: the last mount of that file system, wherever it is.
+  const std::optional<Mount> boot = FindMount(table, 8, 2);
+  ASSERT_TRUE(boot);
+  EXPECT_EQ(boot->type, "ext4");
+  EXPECT_EQ(boot->source, "/dev/sda1");
+  EXPECT_FALSE(FindMount(table, 8, 3));
 }
+
+struct UdevTextCase {
+  const char* name;
+  std::string encoded;
+  std::string decoded;
+};
+
+class UdevText : public testing::TestWithParam<UdevTextCase> {};
+
+TEST_P(UdevText, DecodesEachHexEscapeAlone) {
+  EXPECT_EQ(DecodeUdevText(GetParam().encoded), GetParam().decoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UdevText,
+    testing::Values(UdevTextCase{"CutEscapeAtTheEnd", "AB\\x2", "AB\\x2"},
+                    UdevTextCase{"NotHex", "A\\xg0B", "A\\xg0B"},
+                    UdevTextCase{"UpperCaseX", "A\\X20B", "A\\X20B"},
+                    UdevTextCase{"Blanks", "WDC\\x20WD10\\x20\\x20", "WDC WD10  "},
+                    UdevTextCase{"BackslashItself", "A\\x5cx20", "A\\x20"},
+                    UdevTextCase{"AnyByte", "\\xff\\x00", std::string("\xff\0", 2)}),
+    sim::RowName());
 
 TEST(BlkidCache, FindsTheDeviceByNumberElseByNode) {
   const std::string cache =

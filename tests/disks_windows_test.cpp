@@ -200,6 +200,31 @@ INSTANTIATE_TEST_SUITE_P(
                                  "model": "SATA HDD 2TB", "firmware": "1.0"},
           "/disks/0/sources/3/serial": "BRIDGE-0001",
           "/disks/1/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1"})"},
+        // IDENTIFY data whose bytes do not sum to 0 under the signature of
+        // word 255 is its source's error, whichever way it came: the ATA
+        // pass-through, SAT, SMART.
+        InventoryCase{"IdentifyFailingItsChecksumIsTheSourcesError",
+                      [](SimMachine& m) {
+                        auto garbage = [](SimPhysicalDrive drive) {
+                          drive.identify[2 * kIntegrityWord] = kIntegritySignature;
+                          unsigned sum = 0;
+                          for (const std::uint8_t byte : drive.identify) sum += byte;
+                          drive.identify[2 * kIntegrityWord + 1] =
+                              static_cast<std::uint8_t>(1 - sum);
+                          return drive;
+                        };
+                        m.devices.physicalDrives[0] = garbage(MakeSataDrive("GOOD-0", "DISK"));
+                        m.devices.physicalDrives[1] =
+                            garbage(MakeSatBridge("BRIDGE-1", "DRIVE-1", "DISK"));
+                        m.devices.physicalDrives[2] = garbage(MakeAtaDrive("DRIVE-2", "DISK"));
+                      },
+                      R"({"/disks/0/serial": "GOOD-0", "/disks/0/serial_source": "scsi-vpd80",
+          "/disks/0/sources/2/error": "identify-checksum: 1",
+          "/disks/1/serial": "BRIDGE-1",
+          "/disks/1/sources/2/error": "ata-pass-through: 1; identify-checksum: 1; smart-version: 1",
+          "/disks/2/serial": null,
+          "/disks/2/sources/2/error":
+            "ata-pass-through: 1; sat-status: 2; identify-checksum: 1"})"},
         InventoryCase{"SatAnswerReadOnlyAsFarAsTransferred",
                       [](SimMachine& m) {
                         m.devices.physicalDrives[0] =

@@ -52,6 +52,9 @@ class RootedLinuxSystem final : public LinuxSystemInterface {
   int ListDirectory(const char* path, std::vector<std::string>& names) override {
     return real_.ListDirectory(Full(path).c_str(), names);
   }
+  int FileSystemDevice(const char* path, unsigned& major, unsigned& minor) override {
+    return real_.FileSystemDevice(Full(path).c_str(), major, minor);
+  }
 
  private:
   std::string Full(const char* path) const { return root_ + path; }
@@ -98,6 +101,10 @@ TEST_F(LinuxLayer, ReadsFilesWithinTheirLimitAndNamesTheFailedStep) {
   const FileRead cut = ReadLinuxFile(*system_, "/sys/block/vda/serial", 4);
   EXPECT_EQ(cut.error, "");
   EXPECT_EQ(cut.bytes, "0123");
+  EXPECT_TRUE(cut.cut);
+  const FileRead whole = ReadLinuxFile(*system_, "/sys/block/vda/serial", 10);
+  EXPECT_EQ(whole.bytes, "0123456789");
+  EXPECT_FALSE(whole.cut);
   EXPECT_EQ(ReadLinuxFile(*system_, "/sys/block/vda/missing", 4).error, "open: 2");
   EXPECT_EQ(ReadLinuxFile(*system_, "/sys/block", 4).error, "read: 21");
 }

@@ -1,8 +1,12 @@
 // The text rules of drive texts: serial numbers trimmed, and decoded where
-// hex-encoded. (The JSON literals are fuzz_json_writer's to check.)
+// hex-encoded (the JSON literals are fuzz_json_writer's to check); and the
+// check of IDENTIFY data.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "protocol/ata.h"
 #include "protocol/text.h"
 #include "test_support.h"
 
@@ -44,6 +48,43 @@ INSTANTIATE_TEST_SUITE_P(
                  "2020202057202d4443575a41354133323437357f"},
         TextCase{"ModelNeverDecoded", false, kHex, kHex}),
     RowName());
+
+// IDENTIFY data before it is believed: word 0 says an ATA device, and a
+// whole block under the signature sums to 0.
+TEST(IdentifyCheck, RefusesWhatCannotBeBelieved) {
+  // A block of blanks for an ATA disk, signed to sum to `off`, then changed
+  // at one byte, cut or lengthened to `size`.
+  auto block = [](int off, std::size_t at = 0, std::uint8_t value = 0x20, std::size_t size = 512) {
+    std::vector<std::uint8_t> data(512, 0x20);
+    data[1] = 0x00;
+    data[510] = kIntegritySignature;
+    unsigned sum = 0;
+    for (const std::uint8_t byte : data) sum += byte;
+    data[511] = static_cast<std::uint8_t>(off - static_cast<int>(sum) + 0x20);
+    if (at != 0) data[at] = value;
+    data.resize(size, 0xEE);
+    return data;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> data;
+    std::string error;
+  } cases[] = {
+      {"Empty", {}, ""},
+      {"Signed", block(0), ""},
+      {"SignedSumOff", block(1), "identify-checksum: 1"},
+      {"SignedSumOffTheOtherWay", block(-3), "identify-checksum: 253"},
+      {"UnsignedCarriesNoChecksum", block(1, 510, 0x00), ""},
+      {"CutShortIsNotSummed", block(1, 0, 0, 510), ""},
+      {"BytesPastTheBlockAreNotSummed", block(0, 0, 0, 600), ""},
+      {"NotAnAtaDevice", block(0, 1, 0x85), "identify-not-ata: 0x8520"},
+      {"NotAnAtaDeviceInTwoBytes", {0xC0, 0x85}, "identify-not-ata: 0x85c0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckIdentifyData(c.data), c.error) << c.name;
+    EXPECT_EQ(ReadCheckedIdentify(c.data).error, c.error) << c.name;
+  }
+}
 
 }  // namespace
 }  // namespace hdsn::sim

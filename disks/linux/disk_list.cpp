@@ -3,6 +3,7 @@
 #include "disks/linux/disk_list.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 #include <string_view>
@@ -19,13 +20,18 @@ namespace {
 // mountinfo is a line per mount: a few hundred on a busy container host.
 constexpr std::size_t kMountinfoLimit = 1024 * 1024;
 constexpr std::size_t kBlkidCacheLimit = 1024 * 1024;
-// dm on md on partitions is three levels; loops of slaves do not exist, but
-// a broken tree must not recurse for ever.
-constexpr int kMaxStackDepth = 8;
+// dm on md on partitions is three levels, a loop device's file on such a
+// stack twice that; loops of slaves do not exist, but a broken tree must not
+// recurse for ever.
+constexpr int kMaxStackDepth = 16;
 
 // Block devices that are not disks: they have no `device`, and are skipped
 // by name as well so that their trees are not even looked at.
 constexpr std::string_view kVirtualPrefixes[] = {"loop", "ram", "zram", "dm-", "md", "nbd"};
+
+// File systems on no disk at all: in memory, or on another machine.
+constexpr std::string_view kDisklessFileSystems[] = {"rootfs", "tmpfs", "ramfs", "nfs",
+                                                     "nfs4",   "cifs",  "smb3"};
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
@@ -65,6 +71,36 @@ bool IsUsbDevice(std::string_view name) {
   return std::all_of(ports.begin(), ports.end(), AllDigits);
 }
 
+// A USB interface: "2-1:1.0", its device's name, then configuration and
+// interface.
+bool IsUsbInterface(std::string_view name) {
+  const std::size_t colon = name.find(':');
+  return colon != std::string_view::npos && IsUsbDevice(name.substr(0, colon));
+}
+
+// An eMMC's boot areas and its replay-protected area: block devices of the
+// card beside its user area, which is the disk.
+bool IsMmcArea(std::string_view name) {
+  if (!StartsWith(name, "mmcblk")) return false;
+  name.remove_prefix(6);
+  const std::size_t digits = name.find_first_not_of("0123456789");
+  if (digits == 0 || digits == std::string_view::npos) return false;
+  const std::string_view area = name.substr(digits);
+  return area == "rpmb" || NamedNumber(area, "boot");
+}
+
+// The path device of NVMe native multipath: controller Y's way to namespace
+// Z of subsystem X. The kernel hides it; kernels without the `hidden`
+// attribute are known by the name.
+bool IsNvmePath(std::string_view name) {
+  if (!StartsWith(name, "nvme")) return false;
+  const std::size_t c = name.find('c');
+  const std::size_t n = name.find('n', 4);
+  return c != std::string_view::npos && n != std::string_view::npos && c < n &&
+         AllDigits(name.substr(4, c - 4)) && AllDigits(name.substr(c + 1, n - c - 1)) &&
+         AllDigits(name.substr(n + 1));
+}
+
 std::string Parent(const std::string& path) { return path.substr(0, path.rfind('/')); }
 std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
@@ -85,19 +121,32 @@ std::string Attribute(LinuxSystemInterface& system, const std::string& path) {
   return file.error.empty() ? TrimText(file.bytes.substr(0, file.bytes.find('\n'))) : "";
 }
 
-// The controller of an NVMe namespace: its device is the controller itself,
-// or with native multipath the subsystem, which lists its controllers.
-std::string NvmeController(LinuxSystemInterface& system, const std::string& device) {
-  const std::string name = BaseName(device);
-  if (NamedNumber(name, "nvme")) return name;
-  std::vector<std::string> entries;
-  if (system.ListDirectory(device.c_str(), entries) != 0) return "";
-  std::string first;
-  for (const std::string& entry : entries) {
-    if (NamedNumber(entry, "nvme") && (first.empty() || NaturalNameLess(entry, first)))
-      first = entry;
+// The controllers of an NVMe namespace: its device is the controller
+// itself, or with native multipath the subsystem, which holds a link to each
+// of its controllers. Whether they are reached over a fabric is told by
+// where the (first) controller sits.
+void FindNvmeControllers(LinuxSystemInterface& system, LinuxDisk& disk, bool fabrics) {
+  const std::string name = BaseName(disk.device);
+  if (NamedNumber(name, "nvme")) {
+    disk.nvmeControllers = {name};
+  } else {
+    std::vector<std::string> entries;
+    if (system.ListDirectory(disk.device.c_str(), entries) == 0) {
+      for (const std::string& entry : entries) {
+        if (NamedNumber(entry, "nvme")) disk.nvmeControllers.push_back(entry);
+      }
+    }
+    std::sort(disk.nvmeControllers.begin(), disk.nvmeControllers.end(),
+              [](const std::string& a, const std::string& b) { return NaturalNameLess(a, b); });
+    std::string controller;
+    if (!fabrics && !disk.nvmeControllers.empty() &&
+        system.ResolvePath((disk.device + "/" + disk.nvmeControllers[0]).c_str(), controller) ==
+            0) {
+      const std::vector<std::string_view> parts = Split(controller, '/');
+      fabrics = std::find(parts.begin(), parts.end(), "nvme-fabrics") != parts.end();
+    }
   }
-  return first;
+  disk.bus = fabrics ? Bus::kNvmeOverFabrics : Bus::kNvme;
 }
 
 // Where the disk sits, from the path of its device in sysfs.
@@ -107,19 +156,26 @@ void Place(LinuxSystemInterface& system, LinuxDisk& disk) {
   disk.scsi = IsScsiAddress(last);
   auto has = [&](auto match) { return std::any_of(parts.begin(), parts.end(), match); };
   std::string prefix;
+  std::string usbInterface;
   for (const std::string_view part : parts) {
     if (!prefix.empty() || !part.empty()) prefix += "/";
     prefix += part;
     if (IsUsbDevice(part)) disk.usbDevice = prefix;
+    if (IsUsbInterface(part) && usbInterface.empty()) usbInterface = prefix;
   }
 
-  if (has([](std::string_view part) {
+  if (const bool fabrics = has([](std::string_view part) { return part == "nvme-fabrics"; });
+      fabrics || has([](std::string_view part) {
         return part == "nvme" || StartsWith(part, "nvme-subsys");
       })) {
-    disk.bus = Bus::kNvme;
-    disk.nvmeController = NvmeController(system, disk.device);
+    FindNvmeControllers(system, disk, fabrics);
   } else if (has([](std::string_view part) { return NamedNumber(part, "usb"); })) {
     disk.bus = Bus::kUsb;
+    // The interface's driver: usb-storage (Bulk-Only) or uas.
+    std::string driver;
+    disk.usbStorage = disk.scsi && !usbInterface.empty() &&
+                      system.ResolvePath((usbInterface + "/driver").c_str(), driver) == 0 &&
+                      BaseName(driver) == "usb-storage";
   } else if (has([](std::string_view part) { return NamedNumber(part, "virtio"); })) {
     disk.bus = Bus::kVirtual;
     disk.virtioBlock = NamedNumber(last, "virtio");
@@ -128,18 +184,26 @@ void Place(LinuxSystemInterface& system, LinuxDisk& disk) {
                               [](std::string_view part) { return NamedNumber(part, "ata"); });
              port != parts.end()) {
     // libata names its devices after the port and, on a port without a
-    // multiplier, the device number that is the SCSI target (the slave of a
-    // PATA cable is 1); behind a multiplier, after the channel.
+    // multiplier, the device number, which is the SCSI target (the slave of a
+    // PATA cable is 1): devN.T. Behind a multiplier, port P of it is the SCSI
+    // channel, the target 0, and the device devN.P.0; its port 0 looks like
+    // the master of a port without one, and only the device's name tells.
     const std::string number(port->substr(3));
+    bool multiplier = false;
     if (disk.scsi) {
       const std::vector<std::string_view> address = Split(last, ':');
-      disk.ataDevice =
-          "dev" + number + "." +
-          (address[1] == "0" ? std::string(address[2]) : std::string(address[1]) + ".0");
+      const std::string behind = "dev" + number + "." + std::string(address[1]) + ".0";
+      std::string resolved;
+      multiplier = address[1] != "0" ||
+                   (address[2] == "0" &&
+                    system.ResolvePath(("/sys/class/ata_device/" + behind).c_str(), resolved) == 0);
+      disk.ataDevice = multiplier ? behind : "dev" + number + "." + std::string(address[2]);
     }
-    // A SATA link has a speed; a parallel one has none ("<unknown>").
-    const std::string speed = Attribute(system, "/sys/class/ata_link/link" + number + "/sata_spd");
-    disk.bus = !speed.empty() && speed != "<unknown>" ? Bus::kSata : Bus::kAta;
+    // A SATA link has a speed; a parallel one has none ("<unknown>"). Port
+    // multipliers are SATA's alone.
+    const std::string speed =
+        multiplier ? "" : Attribute(system, "/sys/class/ata_link/link" + number + "/sata_spd");
+    disk.bus = multiplier || (!speed.empty() && speed != "<unknown>") ? Bus::kSata : Bus::kAta;
   } else if (has([](std::string_view part) { return StartsWith(part, "end_device-"); })) {
     disk.bus = Bus::kSas;
   } else if (has([](std::string_view part) { return NamedNumber(part, "mmc"); })) {
@@ -156,10 +220,13 @@ std::optional<LinuxDisk> DescribeDisk(LinuxSystemInterface& system, const std::s
   for (const std::string_view prefix : kVirtualPrefixes) {
     if (StartsWith(name, prefix)) return std::nullopt;
   }
+  if (IsMmcArea(name) || IsNvmePath(name)) return std::nullopt;
   LinuxDisk disk;
   disk.name = name;
   disk.node = "/dev/" + name;
   const std::string block = "/sys/block/" + name;
+  // Hidden block devices have no node: lsblk skips them too.
+  if (Attribute(system, block + "/hidden") == "1") return std::nullopt;
   if (system.ResolvePath((block + "/device").c_str(), disk.device) != 0) return std::nullopt;
   // Optical drives (SCSI peripheral type 5) are not disks.
   if (Attribute(system, block + "/device/type") == "5") return std::nullopt;
@@ -169,46 +236,137 @@ std::optional<LinuxDisk> DescribeDisk(LinuxSystemInterface& system, const std::s
   return disk;
 }
 
-// The whole disks under a block device: a partition's disk, or the members
-// of a device-mapper or md device (its slaves), each taken the same way.
-void CollectDisks(LinuxSystemInterface& system, const std::string& block, int depth,
-                  std::set<std::string>& disks) {
-  if (depth > kMaxStackDepth) return;
-  const std::string whole =
-      ReadAttribute(system, block + "/partition").error.empty() ? Parent(block) : block;
-  std::vector<std::string> slaves;
-  if (system.ListDirectory((whole + "/slaves").c_str(), slaves) != 0 || slaves.empty()) {
-    disks.insert(BaseName(whole));
-    return;
-  }
-  for (const std::string& slave : slaves) {
-    std::string path;
-    if (system.ResolvePath(("/sys/class/block/" + slave).c_str(), path) == 0)
-      CollectDisks(system, path, depth + 1, disks);
-  }
-}
-
-// The block device of "/" and the disks it lies on.
+// The block device of "/", and the disks it lies on.
 struct RootDevice {
-  bool known = false;  // whether the mount table could be read
+  // Whether the disks are known: false when the mount table could not be
+  // read, or "/" or a file system under it cannot be followed to its devices
+  // (ZFS, overlay, FUSE).
+  bool known = false;
   std::set<std::string> disks;
   std::optional<std::pair<unsigned, unsigned>> numbers;
   std::string node;
+  std::string error;  // the mount table could not be read whole
+};
+
+// Follows a file system to the whole block devices it lies on: through a
+// partition to its disk, a device-mapper or md device to its members (its
+// slaves), a loop device to the file system of its backing file, btrfs to
+// every device of it. A path that leads nowhere leaves the disks unknown.
+class RootWalk {
+ public:
+  RootWalk(LinuxSystemInterface& system, std::string_view mountinfo, RootDevice& root)
+      : system_(system), mountinfo_(mountinfo), root_(root) {}
+
+  void FollowMount(const Mount& mount, int depth) {
+    if (std::find(std::begin(kDisklessFileSystems), std::end(kDisklessFileSystems), mount.type) !=
+        std::end(kDisklessFileSystems))
+      return;
+    std::string block;
+    const std::string numbers = std::to_string(mount.major) + ":" + std::to_string(mount.minor);
+    if (system_.ResolvePath(("/sys/dev/block/" + numbers).c_str(), block) == 0) {
+      FollowBlock(block, depth + 1);
+    } else if (mount.type == "btrfs") {
+      // btrfs reports a device number of its own; its mount source names
+      // one of its devices, and sysfs all of them.
+      FollowBtrfs(mount.source, depth + 1);
+    } else {
+      // ZFS, overlay, FUSE: the devices cannot be followed.
+      root_.known = false;
+    }
+  }
+
+  // A block device's directory in sysfs.
+  void FollowBlock(const std::string& block, int depth) {
+    if (depth > kMaxStackDepth) {
+      root_.known = false;
+      return;
+    }
+    const std::string whole =
+        ReadAttribute(system_, block + "/partition").error.empty() ? Parent(block) : block;
+    const std::string name = BaseName(whole);
+    std::vector<std::string> slaves;
+    if (system_.ListDirectory((whole + "/slaves").c_str(), slaves) == 0 && !slaves.empty()) {
+      for (const std::string& slave : slaves) FollowName(slave, depth + 1);
+    } else if (StartsWith(name, "loop")) {
+      FollowLoop(whole, depth + 1);
+    } else {
+      root_.disks.insert(name);
+    }
+  }
+
+ private:
+  void FollowName(const std::string& name, int depth) {
+    std::string path;
+    if (system_.ResolvePath(("/sys/class/block/" + name).c_str(), path) == 0) {
+      FollowBlock(path, depth);
+    } else {
+      root_.known = false;
+    }
+  }
+
+  // A loop device lies where its backing file lies.
+  void FollowLoop(const std::string& loop, int depth) {
+    const FileRead file = ReadAttribute(system_, loop + "/loop/backing_file");
+    std::string_view path = file.bytes;
+    if (!path.empty() && path.back() == '\n') path.remove_suffix(1);
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (!file.error.empty() || path.empty() ||
+        system_.FileSystemDevice(std::string(path).c_str(), major, minor) != 0) {
+      root_.known = false;
+      return;
+    }
+    Mount mount{major, minor, {}, {}};
+    if (const std::optional<Mount> mounted = FindMount(mountinfo_, major, minor)) mount = *mounted;
+    FollowMount(mount, depth);
+  }
+
+  void FollowBtrfs(const std::string& source, int depth) {
+    std::string node;
+    if (!StartsWith(source, "/dev/") || system_.ResolvePath(source.c_str(), node) != 0) {
+      root_.known = false;
+      return;
+    }
+    const std::string device = BaseName(node);
+    std::vector<std::string> filesystems;
+    if (system_.ListDirectory("/sys/fs/btrfs", filesystems) == 0) {
+      for (const std::string& uuid : filesystems) {
+        std::vector<std::string> devices;
+        if (system_.ListDirectory(("/sys/fs/btrfs/" + uuid + "/devices").c_str(), devices) != 0 ||
+            std::find(devices.begin(), devices.end(), device) == devices.end())
+          continue;
+        for (const std::string& member : devices) FollowName(member, depth);
+        return;
+      }
+    }
+    FollowName(device, depth);
+  }
+
+  LinuxSystemInterface& system_;
+  std::string_view mountinfo_;
+  RootDevice& root_;
 };
 
 RootDevice FindRootDevice(LinuxSystemInterface& system) {
   RootDevice root;
   const FileRead table = ReadLinuxFile(system, "/proc/self/mountinfo", kMountinfoLimit);
-  const std::optional<MountedRoot> mounted = ReadMountedRoot(table.bytes);
+  if (table.cut) {
+    root.error = "/proc/self/mountinfo holds more than " + std::to_string(kMountinfoLimit) +
+                 " bytes, the most read";
+    return root;
+  }
+  const std::optional<Mount> mounted = ReadMountedRoot(table.bytes);
   if (!table.error.empty() || !mounted) return root;
   root.known = true;
+  RootWalk(system, table.bytes, root).FollowMount(*mounted, 0);
+  if (!root.known) root.disks.clear();
+
+  // The block device that holds the root file system, for its UUID.
   std::string block;
   const std::string numbers = std::to_string(mounted->major) + ":" + std::to_string(mounted->minor);
   if (system.ResolvePath(("/sys/dev/block/" + numbers).c_str(), block) == 0) {
     root.numbers = std::make_pair(mounted->major, mounted->minor);
   } else {
-    // btrfs reports a device number of its own: its mount source names the
-    // device. rootfs, tmpfs and overlay have no device at all.
     std::string node;
     if (!StartsWith(mounted->source, "/dev/") ||
         system.ResolvePath(mounted->source.c_str(), node) != 0 ||
@@ -217,7 +375,6 @@ RootDevice FindRootDevice(LinuxSystemInterface& system) {
     root.numbers = DeviceNumbers(Attribute(system, block + "/dev"));
   }
   root.node = "/dev/" + BaseName(block);
-  CollectDisks(system, block, 0, root.disks);
   return root;
 }
 
@@ -250,12 +407,16 @@ DiskInventory ListDisks(const LinuxPlatform& platform) {
   DiskInventory inventory;
   inventory.sourcesHaveVia = true;
   std::vector<std::string> names;
-  if (system.ListDirectory("/sys/block", names) != 0) names.clear();
+  if (const int error = system.ListDirectory("/sys/block", names); error != 0) {
+    inventory.error = StepError("cannot list /sys/block", error);
+    names.clear();
+  }
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) { return NaturalNameLess(a, b); });
   std::string resolved;
   const bool udevDatabase = system.ResolvePath("/run/udev/data", resolved) == 0;
   const RootDevice root = FindRootDevice(system);
+  if (inventory.error.empty()) inventory.error = root.error;
 
   for (const std::string& name : names) {
     const std::optional<LinuxDisk> disk = DescribeDisk(system, name);

@@ -5,15 +5,36 @@
 // size, the one in use chosen by the build's own; nvme_admin_cmd carries its
 // buffer address in a 64-bit field on every build. platform/linux checks
 // every value against the kernel's headers.
+//
+// Unlike what drives send, these structures are the kernel's own: their
+// integers are in the CPU's byte order, little-endian on x86 and ARM,
+// big-endian on s390x. They are written and read here in the order of the
+// build's target (StoreNative, LoadNative), never with protocol/byte_order.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "protocol/layout.h"
 
 namespace hdsn::layout {
+
+// An integer field of a kernel structure, in the CPU's byte order; the
+// field's width is the integer's.
+template <typename Integer>
+void StoreNative(std::uint8_t* structure, Field field, Integer value) {
+  static_assert(std::is_integral_v<Integer>);
+  if (field.width == sizeof value) std::memcpy(structure + field.offset, &value, sizeof value);
+}
+template <typename Integer>
+Integer LoadNative(const std::uint8_t* structure, Field field) {
+  static_assert(std::is_integral_v<Integer>);
+  Integer value = 0;
+  if (field.width == sizeof value) std::memcpy(&value, structure + field.offset, sizeof value);
+  return value;
+}
 
 // _IOC of the kernel's generic ioctl numbering: direction, size, type, number.
 constexpr unsigned long LinuxIoc(unsigned long direction, unsigned long type, unsigned long number,
@@ -27,6 +48,15 @@ inline constexpr unsigned long kIocRead = 2;
 inline constexpr unsigned long kSgIo = 0x2285;
 inline constexpr std::int32_t kSgInterfaceIdOrig = 'S';
 inline constexpr std::int32_t kSgDxferFromDev = -3;
+// info: something went wrong, as host_status, driver_status or the status
+// tell.
+inline constexpr std::uint32_t kSgInfoCheck = 1;
+// driver_status: its low four bits are the driver's verdict, the high ones a
+// suggestion of what to do next; DRIVER_SENSE says no more than that sense
+// data came with the status. No user-space header defines them (the
+// kernel's scsi.h once did).
+inline constexpr std::uint16_t kSgDriverMask = 0x0F;
+inline constexpr std::uint16_t kSgDriverSense = 0x08;
 
 struct SgIoHdr64 {
   static constexpr Field interface_id{0, 4};

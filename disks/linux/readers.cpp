@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "protocol/text.h"
@@ -122,6 +123,33 @@ std::vector<NamePiece> NamePieces(std::string_view name) {
   return pieces;
 }
 
+// The last mount of a mountinfo table that `match` takes, given the mount
+// and its mount point.
+template <typename Match>
+std::optional<Mount> LastMount(std::string_view mountinfo, Match match) {
+  std::optional<Mount> last;
+  ForEachLine(mountinfo, [&](std::string_view line) {
+    // id parent major:minor root mount-point options [optional...] - type source options
+    const std::vector<std::string_view> fields = Fields(line);
+    if (fields.size() < 5) return true;
+    const std::string_view numbers = fields[2];
+    const std::size_t colon = numbers.find(':');
+    if (colon == std::string_view::npos) return true;
+    const std::optional<unsigned> major = Decimal(numbers.substr(0, colon));
+    const std::optional<unsigned> minor = Decimal(numbers.substr(colon + 1));
+    if (!major || !minor) return true;
+    Mount mount{*major, *minor, {}, {}};
+    const auto separator = std::find(fields.begin() + 5, fields.end(), "-");
+    if (separator != fields.end() && fields.end() - separator >= 3) {
+      mount.type = std::string(*(separator + 1));
+      mount.source = std::string(*(separator + 2));
+    }
+    if (match(mount, fields[4])) last = std::move(mount);
+    return true;
+  });
+  return last;
+}
+
 }  // namespace
 
 AtaIdWords ReadAtaIdFile(std::string_view text) {
@@ -161,26 +189,32 @@ std::optional<std::string_view> UdevProperty(std::string_view database, std::str
   return value;
 }
 
-std::optional<MountedRoot> ReadMountedRoot(std::string_view mountinfo) {
-  std::optional<MountedRoot> root;
-  ForEachLine(mountinfo, [&](std::string_view line) {
-    // id parent major:minor root mount-point options [optional...] - type source options
-    const std::vector<std::string_view> fields = Fields(line);
-    if (fields.size() < 5 || fields[4] != "/") return true;
-    const std::string_view numbers = fields[2];
-    const std::size_t colon = numbers.find(':');
-    if (colon == std::string_view::npos) return true;
-    const std::optional<unsigned> major = Decimal(numbers.substr(0, colon));
-    const std::optional<unsigned> minor = Decimal(numbers.substr(colon + 1));
-    if (!major || !minor) return true;
-    MountedRoot found{*major, *minor, {}};
-    const auto separator = std::find(fields.begin() + 5, fields.end(), "-");
-    if (separator != fields.end() && fields.end() - separator >= 3)
-      found.source = std::string(*(separator + 2));
-    root = found;
-    return true;
+std::string DecodeUdevText(std::string_view encoded) {
+  std::string text;
+  for (std::size_t at = 0; at < encoded.size(); ++at) {
+    if (encoded[at] == '\\' && at + 3 < encoded.size() && encoded[at + 1] == 'x') {
+      const int high = HexDigitValue(encoded[at + 2]);
+      const int low = HexDigitValue(encoded[at + 3]);
+      if (high >= 0 && low >= 0) {
+        text += static_cast<char>(16 * high + low);
+        at += 3;
+        continue;
+      }
+    }
+    text += encoded[at];
+  }
+  return text;
+}
+
+std::optional<Mount> ReadMountedRoot(std::string_view mountinfo) {
+  return LastMount(mountinfo,
+                   [](const Mount&, std::string_view mountPoint) { return mountPoint == "/"; });
+}
+
+std::optional<Mount> FindMount(std::string_view mountinfo, unsigned major, unsigned minor) {
+  return LastMount(mountinfo, [&](const Mount& mount, std::string_view) {
+    return mount.major == major && mount.minor == minor;
   });
-  return root;
 }
 
 std::optional<std::string> BlkidCacheUuid(std::string_view cache, unsigned major, unsigned minor,

@@ -29,15 +29,24 @@ AtaIdWords ReadAtaIdFile(std::string_view text);
 // the first given; nullopt when the entry has none.
 std::optional<std::string_view> UdevProperty(std::string_view database, std::string_view key);
 
-// The device numbers of the file system mounted on "/" in a mountinfo table
-// (the last such line: later mounts hide earlier ones), and its mount
-// source ("/dev/sda2"; may be "none" or a label).
-struct MountedRoot {
+// A text udev encoded (ID_MODEL_ENC): each "\xHH" the byte it stands for,
+// every other byte as it is.
+std::string DecodeUdevText(std::string_view encoded);
+
+// A mount of a mountinfo table: the device numbers of its file system, its
+// type ("ext4", "fuse.sshfs") and its source ("/dev/sda2"; may be "none", a
+// label or a ZFS dataset).
+struct Mount {
   unsigned major = 0;
   unsigned minor = 0;
+  std::string type;
   std::string source;
 };
-std::optional<MountedRoot> ReadMountedRoot(std::string_view mountinfo);
+// The file system mounted on "/" (the last such line: later mounts hide
+// earlier ones).
+std::optional<Mount> ReadMountedRoot(std::string_view mountinfo);
+// The last mount of the file system with these device numbers.
+std::optional<Mount> FindMount(std::string_view mountinfo, unsigned major, unsigned minor);
 
 // The UUID blkid's cache gives the block device with these numbers (its
 // DEVNO) or this device node (the text of its entry).

@@ -9,7 +9,6 @@
 #include "disks/linux/readers.h"
 #include "platform/linux_system.h"
 #include "protocol/ata.h"
-#include "protocol/byte_order.h"
 #include "protocol/nvme.h"
 #include "protocol/scsi.h"
 
@@ -20,6 +19,7 @@ using namespace layout;
 
 // A sysfs attribute is at most a page.
 constexpr std::size_t kAttributeLimit = 4096;
+constexpr std::size_t kFirstReadSize = 4096;
 // The kernel counts a command's time in milliseconds.
 constexpr std::uint32_t kCommandTimeout = 1000 * kCommandTimeoutSeconds;
 
@@ -53,43 +53,60 @@ class NodeOwner {
   int error_ = 0;
 };
 
-// A pointer field of an ioctl argument, in the host's byte order (Linux on
-// x86 is little-endian, as the layouts are).
-void StorePointer(std::uint8_t* header, Field field, const void* pointer) {
+// A pointer field of an ioctl argument: as wide as the field, which is at
+// least as wide as a pointer.
+void StorePointer(std::uint8_t* structure, Field field, const void* pointer) {
   const auto value = reinterpret_cast<std::uintptr_t>(pointer);
-  for (std::size_t at = 0; at < field.width; ++at)
-    header[field.offset + at] =
-        static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * at));
+  if (field.width == sizeof(std::uint64_t)) {
+    StoreNative(structure, field, static_cast<std::uint64_t>(value));
+  } else {
+    StoreNative(structure, field, static_cast<std::uint32_t>(value));
+  }
 }
 
 // A SCSI command through SG_IO, data in; the answer read as every system
-// reads it. The kernel copies cmd_len bytes of the command block and writes
-// at most dxfer_len bytes of data and mx_sb_len bytes of sense. The request
-// failing is the query's own step: "sat: 1", "scsi: 1".
+// reads it once the kernel said it went right. The kernel copies cmd_len
+// bytes of the command block and writes at most dxfer_len bytes of data and
+// mx_sb_len bytes of sense. The request failing is the query's own step:
+// "sat: 1", "scsi: 1".
 AnswerRead AskScsi(LinuxSystemInterface& system, int fd, const ScsiQuery& query) {
+  using H = SgIoHdr;
   std::vector<std::uint8_t> data(query.dataSize);
   std::uint8_t sense[kScsiSenseSize] = {};
-  alignas(8) std::uint8_t header[SgIoHdr::kSize] = {};
-  StoreLe32(header + SgIoHdr::interface_id.offset, static_cast<std::uint32_t>(kSgInterfaceIdOrig));
-  StoreLe32(header + SgIoHdr::dxfer_direction.offset, static_cast<std::uint32_t>(kSgDxferFromDev));
-  header[SgIoHdr::cmd_len.offset] = static_cast<std::uint8_t>(query.cdb.size());
-  header[SgIoHdr::mx_sb_len.offset] = kScsiSenseSize;
-  StoreLe32(header + SgIoHdr::dxfer_len.offset, query.dataSize);
-  StorePointer(header, SgIoHdr::dxferp, data.data());
-  StorePointer(header, SgIoHdr::cmdp, query.cdb.data());
-  StorePointer(header, SgIoHdr::sbp, sense);
-  StoreLe32(header + SgIoHdr::timeout.offset, kCommandTimeout);
+  alignas(8) std::uint8_t header[H::kSize] = {};
+  StoreNative(header, H::interface_id, kSgInterfaceIdOrig);
+  StoreNative(header, H::dxfer_direction, kSgDxferFromDev);
+  header[H::cmd_len.offset] = static_cast<std::uint8_t>(query.cdb.size());
+  header[H::mx_sb_len.offset] = kScsiSenseSize;
+  StoreNative(header, H::dxfer_len, query.dataSize);
+  StorePointer(header, H::dxferp, data.data());
+  StorePointer(header, H::cmdp, query.cdb.data());
+  StorePointer(header, H::sbp, sense);
+  StoreNative(header, H::timeout, kCommandTimeout);
   int result = 0;
   if (const int error = system.Ioctl(fd, kSgIo, header, result); error != 0)
     return {ScsiError(query, "", error), {}};
-  if (const std::uint16_t host = LoadLe16(header + SgIoHdr::host_status.offset); host != 0)
+  // Each part of the kernel says its own word: the host adapter, the driver,
+  // the device's status, and info sums them up.
+  if (const auto host = LoadNative<std::uint16_t>(header, H::host_status); host != 0)
     return {ScsiError(query, "host-status", host), {}};
-  // resid is what the device did not send; a driver may leave it at 0.
-  const auto resid = static_cast<std::int32_t>(LoadLe32(header + SgIoHdr::resid.offset));
-  const std::int64_t sent = static_cast<std::int64_t>(query.dataSize) - resid;
-  const auto transferred =
-      static_cast<std::size_t>(std::clamp<std::int64_t>(sent, 0, query.dataSize));
-  return ReadScsiAnswer(query, header[SgIoHdr::status.offset], std::span(data).first(transferred));
+  const auto driver = LoadNative<std::uint16_t>(header, H::driver_status);
+  const bool senseOnly = (driver & kSgDriverMask) == kSgDriverSense;
+  if ((driver & kSgDriverMask) != 0 && !senseOnly)
+    return {ScsiError(query, "driver-status", driver), {}};
+  std::uint8_t status = header[H::status.offset];
+  if (status == kScsiStatusGood)
+    status = static_cast<std::uint8_t>(header[H::masked_status.offset] << 1);
+  if (status != kScsiStatusGood) return ReadScsiAnswer(query, status, {});
+  if (const auto info = LoadNative<std::uint32_t>(header, H::info);
+      (info & kSgInfoCheck) != 0 && !senseOnly)
+    return {ScsiError(query, "info", info), {}};
+  // resid is what the device did not send of what was asked (a driver may
+  // leave it at 0); outside that, the kernel's count cannot be believed.
+  const auto resid = LoadNative<std::int32_t>(header, H::resid);
+  if (resid < 0 || static_cast<std::uint32_t>(resid) > query.dataSize)
+    return {ScsiError(query, "resid", resid), {}};
+  return ReadScsiAnswer(query, status, std::span(data).first(query.dataSize - resid));
 }
 
 // A SCSI command to the disk's node, which opens for root only.
@@ -113,22 +130,41 @@ FileRead ReadLinuxFile(LinuxSystemInterface& system, const std::string& path, st
     file.error = StepError("open", error);
     return file;
   }
-  // sysfs gives an attribute in one read and reports a size of 0: read to
-  // the end, never past the limit.
-  file.bytes.resize(limit);
+  // sysfs and /proc report sizes of 4096 or 0 whatever their files hold:
+  // the buffer grows with what comes, from a page (a sysfs attribute comes
+  // whole in one read), and never past the limit.
+  std::size_t capacity = std::min(limit, kFirstReadSize);
+  file.bytes.resize(capacity);
   std::size_t length = 0;
-  while (length < limit) {
+  while (file.error.empty()) {
+    if (length == capacity) {
+      if (capacity == limit) {
+        // Full: one byte more tells whether the file held more.
+        char more = 0;
+        std::size_t count = 0;
+        if (const int error = system.Read(fd, &more, 1, count); error != 0) {
+          file.error = StepError("read", error);
+        } else {
+          file.cut = count != 0;
+        }
+        break;
+      }
+      capacity = std::min(limit, 2 * capacity);
+      file.bytes.resize(capacity);
+    }
     std::size_t count = 0;
-    if (const int error = system.Read(fd, file.bytes.data() + length, limit - length, count);
+    if (const int error = system.Read(fd, file.bytes.data() + length, capacity - length, count);
         error != 0) {
       file.error = StepError("read", error);
+    } else if (count == 0) {
       break;
+    } else {
+      length += std::min(count, capacity - length);
     }
-    if (count == 0) break;
-    length += std::min(count, limit - length);
   }
   system.Close(fd);
   file.bytes.resize(file.error.empty() ? length : 0);
+  if (!file.error.empty()) file.cut = false;
   return file;
 }
 
@@ -151,10 +187,16 @@ DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk) {
       firmware = SysBlock(disk, "device/firmware_rev");
       serial = SysBlock(disk, "device/serial");
       break;
+    case Bus::kNvmeOverFabrics:
+      model = SysBlock(disk, "device/model");
+      firmware = SysBlock(disk, "device/firmware_rev");
+      serial = SysBlock(disk, "device/serial");
+      break;
     case Bus::kMmc:
     case Bus::kSd:
       model = SysBlock(disk, "device/name");
       serial = SysBlock(disk, "device/serial");
+      firmware = SysBlock(disk, "device/fwrev");
       break;
     default:
       if (disk.virtioBlock) {
@@ -188,42 +230,62 @@ DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk) {
   read(serial, source.serial);
   read(model, source.model);
   read(firmware, source.firmware);
+  // An MMC card's fwrev is the firmware version of its extended CSD from
+  // revision 7 (eMMC 5.0) on; before, the firmware field of its CID, which
+  // the kernel leaves 0 for cards of version 2 and later: their revision is
+  // the CID's product revision.
+  if (disk.bus == Bus::kMmc && source.firmware == "0x0")
+    read(SysBlock(disk, "device/prv"), source.firmware);
   if (source.ok) return source;
   if (firstError.empty()) return Refused(kSourceSysfs, kNotApplicable);
   source.error = firstError;
   return source;
 }
 
+// Identify Controller through the controller's node.
+DiskSource AskNvmeNode(LinuxSystemInterface& system, const std::string& controller) {
+  const std::string node = "/dev/" + controller;
+  const NodeOwner device(system, node);
+  if (device.fd() < 0) return Refused(kSourceNvmeIdentify, StepError("open", device.error()), node);
+  using C = NvmeAdminCmd;
+  std::vector<std::uint8_t> data(kNvmeIdentifySize);
+  alignas(8) std::uint8_t command[C::kSize] = {};
+  command[C::opcode.offset] = kNvmeAdminIdentify;
+  StorePointer(command, C::addr, data.data());
+  StoreNative(command, C::data_len, kNvmeIdentifySize);
+  StoreNative(command, C::cdw10, kNvmeIdentifyCnsController);
+  StoreNative(command, C::timeout_ms, kCommandTimeout);
+  int result = 0;
+  if (const int error = system.Ioctl(device.fd(), kNvmeIoctlAdminCmd, command, result); error != 0)
+    return Refused(kSourceNvmeIdentify, StepError("nvme-admin", error), node);
+  // A positive result is the status the controller completed the command
+  // with; the data came only with 0.
+  if (result != 0) return Refused(kSourceNvmeIdentify, StepError("nvme-status", result), node);
+  return Answered(kSourceNvmeIdentify, ReadNvmeControllerTexts(data), node);
+}
+
 DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
-  if (disk.bus != Bus::kNvme || disk.nvmeController.empty())
+  if ((disk.bus != Bus::kNvme && disk.bus != Bus::kNvmeOverFabrics) || disk.nvmeControllers.empty())
     return Refused(kSourceNvmeIdentify, kNotApplicable);
-  // The kernel keeps the texts of the controller's identify data.
-  const std::string controller = "/sys/class/nvme/" + disk.nvmeController;
-  const FileRead serial = ReadAttribute(system, controller + "/serial");
-  if (serial.error.empty()) {
+  // The kernel keeps the texts of each controller's identify data. The
+  // controllers of a subsystem all carry the subsystem's serial: the first
+  // that answers gives it.
+  DiskSource answer;
+  for (const std::string& name : disk.nvmeControllers) {
+    const std::string controller = "/sys/class/nvme/" + name;
+    const FileRead serial = ReadAttribute(system, controller + "/serial");
+    if (!serial.error.empty()) continue;
     SourceTexts texts;
     texts.serial = Text(serial);
     texts.model = Text(ReadAttribute(system, controller + "/model"));
     texts.firmware = Text(ReadAttribute(system, controller + "/firmware_rev"));
     return Answered(kSourceNvmeIdentify, texts, controller + "/serial");
   }
-
-  const std::string node = "/dev/" + disk.nvmeController;
-  const NodeOwner device(system, node);
-  if (device.fd() < 0) return Refused(kSourceNvmeIdentify, StepError("open", device.error()), node);
-  std::vector<std::uint8_t> data(kNvmeIdentifySize);
-  alignas(8) std::uint8_t command[NvmeAdminCmd::kSize] = {};
-  command[NvmeAdminCmd::opcode.offset] = kNvmeAdminIdentify;
-  StorePointer(command, NvmeAdminCmd::addr, data.data());
-  StoreLe32(command + NvmeAdminCmd::data_len.offset, kNvmeIdentifySize);
-  StoreLe32(command + NvmeAdminCmd::cdw10.offset, kNvmeIdentifyCnsController);
-  StoreLe32(command + NvmeAdminCmd::timeout_ms.offset, kCommandTimeout);
-  int result = 0;
-  if (const int error = system.Ioctl(device.fd(), kNvmeIoctlAdminCmd, command, result); error != 0)
-    return Refused(kSourceNvmeIdentify, StepError("nvme-admin", error), node);
-  // A positive result is the status the controller completed the command with.
-  if (result != 0) return Refused(kSourceNvmeIdentify, StepError("nvme-status", result), node);
-  return Answered(kSourceNvmeIdentify, ReadNvmeControllerTexts(data), node);
+  for (const std::string& name : disk.nvmeControllers) {
+    answer = AskNvmeNode(system, name);
+    if (answer.ok) break;
+  }
+  return answer;
 }
 
 DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -235,8 +297,8 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk) {
     const FileRead file = ReadAttribute(system, path);
     const AtaIdWords words = ReadAtaIdFile(file.bytes);
     if (file.error.empty() && words.bytes > 0)
-      return Answered(kSourceAtaIdentify,
-                      ReadIdentifyTexts(std::span(words.block).first(words.bytes)), path);
+      return FromAnswer(kSourceAtaIdentify,
+                        ReadCheckedIdentify(std::span(words.block).first(words.bytes)), path);
     error = file.error.empty() ? StepError("short", 0) : file.error;
     via = path;
   }
@@ -254,6 +316,9 @@ DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
   const FileRead file = ReadAttribute(system, path);
   if (file.error.empty())
     return Answered(kSourceScsiVpd80, ReadVpdSerialTexts(AsBytes(file.bytes)), path);
+  // What the kernel itself never asks a usb-storage device is not asked
+  // here either.
+  if (disk.usbStorage) return Refused(kSourceScsiVpd80, file.error, path);
   return AskNode(system, kSourceScsiVpd80, disk.node, kVpdSerialQuery);
 }
 
@@ -269,8 +334,16 @@ DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool ude
   };
   SourceTexts texts;
   texts.serial = property("ID_SERIAL_SHORT");
-  if (!texts.serial) texts.serial = property("ID_SERIAL");
-  texts.model = property("ID_MODEL");
+  // udev's rules set ID_SERIAL to the serial alone, with no ID_SERIAL_SHORT,
+  // only for virtio-blk and MMC disks; elsewhere it is the model and the
+  // serial joined, or the model alone for a drive without a serial.
+  if (!texts.serial && (disk.virtioBlock || disk.bus == Bus::kMmc || disk.bus == Bus::kSd))
+    texts.serial = property("ID_SERIAL");
+  // ID_MODEL has "_" for blanks; ID_MODEL_ENC keeps the drive's text, the
+  // bytes udev finds unsafe written \xHH.
+  if (const std::optional<std::string_view> encoded = UdevProperty(file.bytes, "ID_MODEL_ENC"))
+    texts.model = PlainText(DecodeUdevText(*encoded));
+  if (!texts.model) texts.model = property("ID_MODEL");
   texts.firmware = property("ID_REVISION");
   return Answered(kSourceUdev, texts, name);
 }

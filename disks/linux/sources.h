@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "disks/disk_inventory.h"
 
@@ -19,10 +21,12 @@ inline constexpr char kNotApplicable[] = "not applicable";
 inline constexpr char kNoUdevDatabase[] = "no udev database";
 
 // The bytes of a file, at most `limit`; error names the failed step and its
-// errno ("open: 2", "read: 5"), empty when the file was read.
+// errno ("open: 2", "read: 5"), empty when the file was read. `cut`: the
+// file held more than the limit, and bytes are its first `limit`.
 struct FileRead {
   std::string error;
   std::string bytes;
+  bool cut = false;
 };
 FileRead ReadLinuxFile(LinuxSystemInterface& system, const std::string& path, std::size_t limit);
 // A one-line attribute of sysfs, at most a page.
@@ -38,12 +42,17 @@ struct LinuxDisk {
   std::string node;    // "/dev/sda"
   std::string device;  // /sys/block/<name>/device with its links followed
   std::optional<std::pair<unsigned, unsigned>> numbers;  // major:minor
-  std::optional<Bus> bus;      // as its place in sysfs tells; none when it tells nothing
-  bool scsi = false;           // a SCSI disk: its node answers SG_IO
-  bool virtioBlock = false;    // virtio-blk: its serial is the block device's own attribute
-  std::string ataDevice;       // "dev1.0" for a disk of libata
-  std::string nvmeController;  // "nvme0"
-  std::string usbDevice;       // the USB device the disk is part of, in sysfs
+  std::optional<Bus> bus;    // as its place in sysfs tells; none when it tells nothing
+  bool scsi = false;         // a SCSI disk: its node answers SG_IO
+  bool virtioBlock = false;  // virtio-blk: its serial is the block device's own attribute
+  // A USB disk of usb-storage (Bulk-Only), not of uas: the kernel asks it
+  // for no VPD page, since some bridges hang on them.
+  bool usbStorage = false;
+  std::string ataDevice;  // "dev1.0" for a disk of libata, "dev1.2.0" behind a port multiplier
+  // "nvme0": the namespace's controller, or with native multipath every
+  // controller of its subsystem, in natural order.
+  std::vector<std::string> nvmeControllers;
+  std::string usbDevice;  // the USB device the disk is part of, in sysfs
 };
 
 DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk);

@@ -77,10 +77,12 @@ std::uint64_t LoadField(const std::uint8_t* at, Field field) {
   return value;
 }
 
-// The texts of the IDENTIFY data an answer holds at an offset, as far as
-// it holds them.
-SourceTexts IdentifyTextsAt(std::span<const std::uint8_t> held, std::uint64_t offset) {
-  return Decoded(ReadIdentifyTexts(BytesWithin(held, offset, kIdentifyBlockSize)));
+// The IDENTIFY data an answer holds at an offset, as far as it holds it:
+// checked, then its texts read.
+AnswerRead IdentifyAt(std::span<const std::uint8_t> held, std::uint64_t offset) {
+  AnswerRead read = ReadCheckedIdentify(BytesWithin(held, offset, kIdentifyBlockSize));
+  read.texts = Decoded(read.texts);
+  return read;
 }
 
 }  // namespace
@@ -130,8 +132,7 @@ AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
     const std::uint8_t status =
         held[ATA_PASS_THROUGH_EX::CurrentTaskFile.offset + IDEREGS::bCommandReg.offset];
     if ((status & kAtaStatusError) == 0)
-      return AnswerRead{
-          "", IdentifyTextsAt(held, LoadField(held.data(), ATA_PASS_THROUGH_EX::DataBufferOffset))};
+      return IdentifyAt(held, LoadField(held.data(), ATA_PASS_THROUGH_EX::DataBufferOffset));
     char text[32];
     std::snprintf(text, sizeof text, "ata-status: 0x%02x", static_cast<unsigned>(status));
     return AnswerRead{text, {}};
@@ -147,7 +148,7 @@ AnswerRead ReadSmartIdentify(const std::uint8_t* answer, std::size_t size,
             held[SENDCMDOUTPARAMS::DriverStatus.offset + DRIVERSTATUS::bDriverError.offset];
         driverError != 0)
       return AnswerRead{StepError("smart-driver-error", driverError), {}};
-    return AnswerRead{"", IdentifyTextsAt(held, SENDCMDOUTPARAMS::bBuffer.offset)};
+    return IdentifyAt(held, SENDCMDOUTPARAMS::bBuffer.offset);
   });
 }
 

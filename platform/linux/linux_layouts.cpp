@@ -41,6 +41,7 @@ static_assert(SgIoHdr::kSize == sizeof(sg_io_hdr_t));
 static_assert(kSgIo == SG_IO);
 static_assert(kSgInterfaceIdOrig == 'S');
 static_assert(kSgDxferFromDev == SG_DXFER_FROM_DEV);
+static_assert(kSgInfoCheck == SG_INFO_CHECK);
 
 HDSN_CHECK_FIELD(NvmeAdminCmd, nvme_admin_cmd, opcode);
 HDSN_CHECK_FIELD(NvmeAdminCmd, nvme_admin_cmd, flags);

@@ -5,6 +5,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,6 +66,14 @@ class LinuxSystem final : public LinuxSystemInterface {
     const int error = errno;
     ::closedir(directory);
     return error;
+  }
+
+  int FileSystemDevice(const char* path, unsigned& major, unsigned& minor) override {
+    struct stat status;
+    if (::stat(path, &status) != 0) return errno;
+    major = ::major(status.st_dev);
+    minor = ::minor(status.st_dev);
+    return 0;
   }
 };
 

@@ -1,11 +1,20 @@
 #!/usr/bin/python3
 """The emulated disks of the QEMU run and the checks of what hdsn-disks said about them.
 
-  qemu_disks.py args                 QEMU's disk arguments, one per line
-  qemu_disks.py check OUT [SCHEMA]   checks the guest's output file OUT; exit 1 on a failure
+  qemu_disks.py args WORK            QEMU's disk arguments, one per line; the root's two
+                                     disks are files in WORK
+  qemu_disks.py check OUT WORK [SCHEMA]
+                                     checks the guest's output file OUT; exit 1 on a failure
 
 Disks are matched by serial number, never by name: the kernel names them in
 the order its drivers probe, which changes from boot to boot.
+
+The guest runs hdsn-disks twice over. From the initramfs, whose root is on
+no disk: as root, as a user, and as root with the kernel's copies hidden.
+Then it joins the two disks marked member (the only ones of 48 MiB) with
+device-mapper, makes an ext2 file system on them, copies itself there,
+switches its root into it and starts udev: as root and as a user once
+more, and lsblk beside them.
 """
 import json
 import re
@@ -19,13 +28,16 @@ import sys
 #   root, user: the serial_source expected as root and as an unprivileged user;
 #   the same as root once the kernel's copies are hidden ("hidden"), then
 #   answered by the device node, but where the disk has none to ask (node False)
+#   member: one of the two disks the switched root lies on
+#   paths: the hidden block devices of NVMe multipath, one per controller
+#   device: the QEMU device, or a list of them of which the last gets the drive
 DISKS = [
     dict(kind="sata-ahci", serial="AHCI-SER-0001", bus="SATA", model="HDSN AHCI Disk",
          firmware="AH01", root="ata-identify", user="ata-identify",
          device="ide-hd,bus=ahci.0,serial=AHCI-SER-0001,model=HDSN AHCI Disk,ver=AH01"),
     # QEMU keeps the leading blank; every source trims it.
     dict(kind="sata-ahci-2", serial="AHCI-SER-0002", bus="SATA", model="HDSN AHCI Disk Two",
-         firmware="AH02", root="ata-identify", user="ata-identify",
+         firmware="AH02", root="ata-identify", user="ata-identify", member=True,
          device="ide-hd,bus=ahci.1,serial= AHCI-SER-0002,model=HDSN AHCI Disk Two,ver=AH02"),
     dict(kind="pata-piix", serial="PIIX-SER-0001", bus="ATA", model="HDSN IDE Disk",
          firmware="ID01", root="ata-identify", user="ata-identify",
@@ -36,14 +48,22 @@ DISKS = [
     dict(kind="nvme-2", serial="NVME-SER-0002", bus="NVMe", model="QEMU NVMe Ctrl",
          firmware=None, root="nvme-identify", user="nvme-identify",
          device="nvme,serial=NVME-SER-0002"),
+    # Native multipath: one namespace shared by the two controllers of a
+    # subsystem is one disk; the kernel hides its path through each.
+    dict(kind="nvme-multipath", serial="NVME-MP-SER-0001", bus="NVMe", model="QEMU NVMe Ctrl",
+         firmware=None, root="nvme-identify", user="nvme-identify", paths=2,
+         device=["nvme-subsys,id=mpsubsys,nqn=hdsn-multipath",
+                 "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys",
+                 "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys", "nvme-ns,nsid=1"]),
     dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus="Virtual",
          model="HDSN SCSI Disk", firmware="VS01", root="scsi-vpd80", user="scsi-vpd80",
+         member=True,
          device="scsi-hd,bus=vscsi.0,serial=VSCSI-SER-0001,vendor=HDSNVEND,"
                 "product=HDSN SCSI Disk,ver=VS01"),
-    # usb-storage has no vpd_pg80 file: as root the unit serial comes through
-    # SG_IO, as a user from the USB device's serial attribute.
+    # usb-storage has no vpd_pg80 file, and is asked for no VPD page, as the
+    # kernel asks it none: its serial is the USB device's serial attribute.
     dict(kind="usb-storage", serial="USBSTOR-SER-0001", bus="USB", model="QEMU HARDDISK",
-         firmware=None, root="scsi-vpd80", user="sysfs",
+         firmware=None, root="sysfs", user="sysfs", node=False,
          device="usb-storage,bus=xhci.0,serial=USBSTOR-SER-0001"),
     # The UAS bridge and the disk behind it have serials of their own.
     dict(kind="usb-uas", serial="UASDISK-SER-0001", also=["UASUSB-SER-0001"], bus="USB",
@@ -58,16 +78,44 @@ CONTROLLERS = ["ahci,id=ahci", "virtio-scsi-pci,id=vscsi", "qemu-xhci,id=xhci",
                "usb-uas,bus=xhci.0,id=uas,serial=UASUSB-SER-0001"]
 
 
-def qemu_args():
+# The root's disks are files of this size, the others 64 MiB of zeros.
+MEMBER_BYTES = 48 << 20
+
+
+def member_image(work, number):
+    return f"{work}/member-{number}.img"
+
+
+def qemu_args(work):
     args = []
     for number, disk in enumerate(DISKS):
-        args += ["-blockdev",
-                 f"driver=null-co,node-name=d{number},size=67108864,read-zeroes=on"]
+        if disk.get("member"):
+            with open(member_image(work, number), "wb") as image:
+                image.truncate(MEMBER_BYTES)
+            args += ["-blockdev",
+                     f"driver=file,node-name=d{number},filename={member_image(work, number)}"]
+        else:
+            args += ["-blockdev",
+                     f"driver=null-co,node-name=d{number},size=67108864,read-zeroes=on"]
     for controller in CONTROLLERS:
         args += ["-device", controller]
     for number, disk in enumerate(DISKS):
-        args += ["-device", f"{disk['device']},drive=d{number}"]
+        devices = disk["device"] if isinstance(disk["device"], list) else [disk["device"]]
+        for device in devices[:-1]:
+            args += ["-device", device]
+        args += ["-device", f"{devices[-1]},drive=d{number}"]
     return args
+
+
+def ext2_uuid(work):
+    """The UUID of the ext2 file system the guest made on the root's disks, read from the
+    first one's superblock (at byte 1024, its UUID 104 bytes in)."""
+    first = next(number for number, disk in enumerate(DISKS) if disk.get("member"))
+    with open(member_image(work, first), "rb") as image:
+        image.seek(1024 + 104)
+        raw = image.read(16).hex()
+    return None if raw == "0" * 32 else \
+        f"{raw[:8]}-{raw[8:12]}-{raw[12:16]}-{raw[16:20]}-{raw[20:]}"
 
 
 def read_sections(path):
@@ -108,8 +156,10 @@ class Check:
         return condition
 
 
-def check_document(check, run, text, rc, schema):
-    """Checks one run's document; returns its disks by expected serial (or {})."""
+def check_document(check, run, text, rc, schema, switched=None):
+    """Checks one run's document; returns its disks by expected serial (or {}). switched:
+    the UUID of the root file system the guest switched into, with udev running; None for
+    the runs from the initramfs."""
     check.expect(rc == "0", f"{run}: exit status {rc!r}, expected 0")
     try:
         doc = json.loads(text)
@@ -124,8 +174,9 @@ def check_document(check, run, text, rc, schema):
             check.expect(False, f"{run}: schema: {error.message} at {list(error.absolute_path)}")
     check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 2,
                  f"{run}: schema_version is not the first key or not 2")
-    check.expect(doc.get("system_volume") == {"root": "/", "serial": None},
-                 f"{run}: system_volume {doc.get('system_volume')}: / is the initramfs")
+    volume = {"root": "/", "serial": switched}
+    check.expect(doc.get("system_volume") == volume,
+                 f"{run}: system_volume {doc.get('system_volume')}, expected {volume}")
     disks = doc.get("disks", [])
     check.expect(len(disks) == len(DISKS), f"{run}: {len(disks)} disks, QEMU gave {len(DISKS)}")
     names = [disk.get("device", "") for disk in disks]
@@ -139,7 +190,6 @@ def check_document(check, run, text, rc, schema):
         check.expect(re.fullmatch(r"/dev/(sd[a-z]+|nvme\d+n\d+|vd[a-z]+)", str(device)),
                      f"{run}: device {device!r}")
         check.expect(disk.get("index", "absent") is None, f"{run} {device}: index is not null")
-        check.expect(disk.get("system") is False, f"{run} {device}: system is not false")
         check.expect(disk.get("removable") is False, f"{run} {device}: removable is not false")
         expected = [d for d in DISKS if d["serial"] == disk.get("serial")]
         if not check.expect(len(expected) == 1,
@@ -151,11 +201,13 @@ def check_document(check, run, text, rc, schema):
             continue
         found[want["serial"]] = disk
         where = f"{run} {want['kind']} ({device})"
+        system = switched is not None and want.get("member", False)
+        check.expect(disk.get("system") is system, f"{where}: system is not {system}")
         check.expect(disk.get("bus") == want["bus"],
                      f"{where}: bus {disk.get('bus')!r}, expected {want['bus']!r}")
         for key in ("serial", "model", "firmware"):
             check.expect(clean(disk.get(key)), f"{where}: {key} {disk.get(key)!r} is not trimmed")
-        origin = want.get(run, want["root"])
+        origin = want.get(run.replace("udev-", ""), want["root"])
         check.expect(disk.get("serial_source") == origin,
                      f"{where}: serial_source {disk.get('serial_source')!r}, expected {origin}")
         if want["model"] is not None:
@@ -190,8 +242,13 @@ def check_document(check, run, text, rc, schema):
             check.expect(answer and str(answer[0].get("via")).startswith("/dev/"),
                          f"{where}: {origin} did not answer through the device node: {answer}")
         udev = sources[-1] if sources else {}
-        check.expect(udev.get("ok") is False and udev.get("error") == "no udev database",
-                     f"{where}: udev source {udev}: the initramfs has no udev database")
+        if switched is None:
+            check.expect(udev.get("ok") is False and udev.get("error") == "no udev database",
+                         f"{where}: udev source {udev}: the initramfs has no udev database")
+        else:
+            check.expect(udev.get("ok") is True and
+                         str(udev.get("via")).startswith("/run/udev/data/b"),
+                         f"{where}: udev source {udev}: udev runs")
         check.expect(disk.get("agree") == (len(given) <= 1), f"{where}: agree {disk.get('agree')}")
     return found
 
@@ -209,7 +266,23 @@ def cell(disk, name):
     return "?"
 
 
-def check(out_path, schema_path):
+def source_serial(disk, name):
+    for source in (disk or {}).get("sources", []):
+        if source.get("name") == name and source.get("ok"):
+            return source.get("serial")
+    return None
+
+
+def lsblk_serials(text):
+    """lsblk's serial of each whole disk, by device node."""
+    try:
+        devices = json.loads(text).get("blockdevices", [])
+    except ValueError:
+        return {}
+    return {"/dev/" + d.get("name", ""): d.get("serial") for d in devices}
+
+
+def check(out_path, work, schema_path):
     sections = read_sections(out_path)
     check = Check()
     schema = None
@@ -222,31 +295,53 @@ def check(out_path, schema_path):
     runs = {}
     check.expect(sections.get("hidden.count", "0").strip() not in ("", "0"),
                  "hidden: no file of the kernel's was hidden")
-    for run in ("root", "user", "hidden"):
+    uuid = ext2_uuid(work)
+    check.expect(uuid is not None, "the guest made no file system on the root's disks")
+    check.expect("switch.log" not in sections,
+                 f"the switch into the root on two disks failed: {sections.get('switch.log')!r}")
+    for run in ("root", "user", "hidden", "udev-root", "udev-user"):
         if not check.expect(f"{run}.json" in sections, f"{run}: the guest wrote no output"):
             runs[run] = {}
             continue
         err = sections.get(f"{run}.err", "")
         check.expect(err == "", f"{run}: standard error {err[:300]!r}")
         runs[run] = check_document(check, run, sections[f"{run}.json"],
-                                   sections.get(f"{run}.rc", "").strip(), schema)
-    check.expect(sections.get("user.uid", "").strip() == "1000",
-                 f"user run's uid {sections.get('user.uid')!r}, expected 1000")
+                                   sections.get(f"{run}.rc", "").strip(), schema,
+                                   uuid if run.startswith("udev-") else None)
+    for run in ("user", "udev-user"):
+        check.expect(sections.get(f"{run}.uid", "").strip() == "1000",
+                     f"{run} run's uid {sections.get(f'{run}.uid')!r}, expected 1000")
+    paths = sections.get("hidden-paths", "").split("\n")
+    paths = [line for line in paths if line]
+    check.expect(len(paths) == sum(d.get("paths", 0) for d in DISKS) and
+                 all(line.endswith(" 1") for line in paths),
+                 f"the paths of multipath are not all there and hidden: {paths}")
     table = sections.get("table.txt", "")
     check.expect(sections.get("table.rc", "").strip() == "0", "table run: exit status not 0")
     for disk in DISKS:
         check.expect(disk["serial"] in table, f"table: {disk['serial']} is missing")
 
-    print("Sources that answered as root / as a user / as root with the kernel's copies hidden")
+    print("Sources that answered as root / as a user / as root with the kernel's copies hidden,")
+    print("then with udev in the root on two disks as root / as a user")
     print("(f: a file, d: a device node, x: no answer, -: not applicable):")
-    print(f"  {'disk':<12} {'device':<13}" + "".join(f" {name:<13}" for name in SOURCES)
-          + " serial from (root, user)")
+    print(f"  {'disk':<15} {'device':<13}" + "".join(f" {name:<13}" for name in SOURCES)
+          + " serial from (root, user), system with udev")
     for disk in DISKS:
-        found = [runs[run].get(disk["serial"]) for run in ("root", "user", "hidden")]
+        found = [runs[run].get(disk["serial"])
+                 for run in ("root", "user", "hidden", "udev-root", "udev-user")]
         device = next((d["device"] for d in found if d and "device" in d), "?")
         cells = "".join(f" {'/'.join(cell(d, n) for d in found):<13}" for n in SOURCES)
         origin = ", ".join(str((d or {}).get("serial_source")) for d in found[:2])
-        print(f"  {disk['kind']:<12} {device:<13}{cells} {origin}")
+        print(f"  {disk['kind']:<15} {device:<13}{cells} {origin}, "
+              f"{str((found[3] or {}).get('system')).lower()}")
+    print("Serials with a real udev: QEMU's, hdsn-disks's, its udev source's, lsblk's:")
+    lsblk = lsblk_serials(sections.get("lsblk.json", ""))
+    for disk in DISKS:
+        found = runs["udev-root"].get(disk["serial"]) or {}
+        device = found.get("device", "?")
+        print(f"  {disk['kind']:<15} {device:<13} {disk['serial']:<17} "
+              f"{str(found.get('serial')):<17} {str(source_serial(found, 'udev')):<17} "
+              f"{lsblk.get(device)}")
     for failure in check.failures:
         print("FAIL:", failure)
     print(f"{len(DISKS)} disks, {len(check.failures)} failures")
@@ -254,9 +349,9 @@ def check(out_path, schema_path):
 
 
 if __name__ == "__main__":
-    if sys.argv[1:2] == ["args"]:
-        print("\n".join(qemu_args()))
-    elif sys.argv[1:2] == ["check"] and len(sys.argv) in (3, 4):
-        sys.exit(check(sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else None))
+    if sys.argv[1:2] == ["args"] and len(sys.argv) == 3:
+        print("\n".join(qemu_args(sys.argv[2])))
+    elif sys.argv[1:2] == ["check"] and len(sys.argv) in (4, 5):
+        sys.exit(check(sys.argv[2], sys.argv[3], sys.argv[4] if len(sys.argv) == 5 else None))
     else:
         sys.exit(__doc__)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The proof on a real kernel: boots Debian's kernel in QEMU with emulated
 # disks of every kind (qemu_disks.py lists them with their serials), runs the
-# static hdsn-disks inside as root and as an unprivileged user, and checks
-# every disk it reports against the serial QEMU was given.
+# static hdsn-disks inside as root and as an unprivileged user, from the
+# initramfs and again from a root on two of the disks with Debian's udev
+# running, and checks every disk it reports against the serial QEMU was
+# given.
 #   qemu_disks.sh HDSN_DISKS CACHE_DIR [SCHEMA]
 # CACHE_DIR keeps the unpacked kernel between runs. Exits 77 (skipped) with
 # the reason where the machine cannot boot the guest.
@@ -24,15 +26,25 @@ if readelf -l "$program" 2>/dev/null | grep -q 'Requesting program interpreter';
   echo "$program is linked dynamically: build it with the linux-static preset" >&2
   exit 1
 fi
+lsblk=$(command -v lsblk) || { echo "skipped: lsblk is missing (package util-linux)"; exit 77; }
 qemu_fetch_kernel "$cache" || exit $?
+# udev and dmsetup are unpacked, not installed: the guest runs them.
+qemu_fetch_debs "$cache" udev dmsetup libdevmapper1.02.1 || exit $?
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 qemu_stage_base "$work/root"
 cp "$program" "$work/root/bin/hdsn-disks"
-mapfile -t disk_args < <($python "$here/qemu_disks.py" args)
+qemu_stage_programs "$work/root" "$QEMU_DEBS/bin/udevadm" "$QEMU_DEBS/lib/udev/ata_id" \
+  "$QEMU_DEBS/lib/udev/scsi_id" "$QEMU_DEBS/sbin/dmsetup" "$lsblk"
+cp -r "$QEMU_DEBS/lib/udev/rules.d" "$work/root/lib/udev/"
+mkdir -p "$work/root/lib/systemd"
+ln -s /bin/udevadm "$work/root/lib/systemd/systemd-udevd"
+for applet in mke2fs switch_root cp; do ln -sf busybox "$work/root/bin/$applet"; done
+mapfile -t disk_args < <($python "$here/qemu_disks.py" args "$work")
+# The block devices to wait for: one a disk, and the hidden paths of multipath.
 disks=$($python -c 'import sys; sys.path.insert(0, sys.argv[1]); import qemu_disks
-print(len(qemu_disks.DISKS))' "$here")
+print(sum(1 + d.get("paths", 0) for d in qemu_disks.DISKS))' "$here")
 {
   qemu_init_head "$disks"
   cat <<'EOF'
@@ -54,17 +66,68 @@ done
 echo $hidden >/tmp/hidden.count
 timeout 30 /bin/hdsn-disks --json >/tmp/hidden.json 2>/tmp/hidden.err
 echo $? >/tmp/hidden.rc
+# The paths of NVMe multipath, which the kernel hides.
+for d in /sys/block/nvme*c*; do [ -e $d ] && echo "${d##*/} $(cat $d/hidden)"; done >/tmp/hidden-paths
 for f in root.json root.err root.rc table.txt table.err table.rc user.uid user.json user.err user.rc \
-  hidden.count hidden.json hidden.err hidden.rc; do
+  hidden.count hidden.json hidden.err hidden.rc hidden-paths; do
   echo "@@file $f"
   cat /tmp/$f 2>/dev/null
   echo
   echo "@@end"
 done >&3
+# A root on two disks, the only two of 48 MiB, made as a system's initramfs
+# makes it, udev running: device-mapper joins them, an ext2 file system on
+# them, this initramfs copied there; udev's database goes along with /run
+# into the root switched to.
+/lib/systemd/systemd-udevd --daemon --resolve-names=never >/tmp/dmsetup.log 2>&1
+set -- $(for d in /sys/block/*; do [ "$(cat $d/size)" = 98304 ] && echo ${d##*/}; done)
+printf '0 98304 linear /dev/%s 0\n98304 98304 linear /dev/%s 0\n' "$1" "$2" |
+  timeout 20 dmsetup create hdsnroot >>/tmp/dmsetup.log 2>&1
+mke2fs -q /dev/dm-0 >>/tmp/dmsetup.log 2>&1
+udevadm settle --timeout=20 >>/tmp/dmsetup.log 2>&1
+udevadm control --exit >>/tmp/dmsetup.log 2>&1
+mkdir /newroot
+if mount -t ext2 /dev/dm-0 /newroot >>/tmp/dmsetup.log 2>&1; then
+  cp -a /bin /sbin /lib /lib64 /usr /etc /init2 /newroot/
+  mkdir /newroot/proc /newroot/sys /newroot/dev /newroot/run /newroot/tmp
+  mount --move /run /newroot/run
+  exec switch_root /newroot /init2
+fi
+{ echo "@@file switch.log"; cat /tmp/dmsetup.log; echo; echo "@@end"; } >&3
 EOF
   echo 'poweroff -f'
 } >"$work/root/init"
 chmod +x "$work/root/init"
+# The switched root: udev started as a system starts it, then hdsn-disks and
+# lsblk.
+cat >"$work/root/init2" <<'EOF'
+#!/bin/sh
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mount -t tmpfs tmpfs /tmp
+chmod 1777 /tmp
+exec 3>/dev/ttyS1
+/lib/systemd/systemd-udevd --daemon --resolve-names=never >/tmp/udevd.log 2>&1
+udevadm trigger --type=subsystems --action=add
+udevadm trigger --type=devices --action=add
+udevadm settle --timeout=30 >>/tmp/udevd.log 2>&1
+timeout 30 /bin/hdsn-disks --json >/tmp/udev-root.json 2>/tmp/udev-root.err
+echo $? >/tmp/udev-root.rc
+su -s /bin/sh user -c 'id -u >/tmp/udev-user.uid
+timeout 30 /bin/hdsn-disks --json >/tmp/udev-user.json 2>/tmp/udev-user.err
+echo $? >/tmp/udev-user.rc'
+timeout 30 lsblk -J -o NAME,SERIAL,MODEL,REV,TRAN >/tmp/lsblk.json 2>&1
+for f in udevd.log udev-root.json udev-root.err udev-root.rc udev-user.uid udev-user.json \
+  udev-user.err udev-user.rc lsblk.json; do
+  echo "@@file $f"
+  cat /tmp/$f 2>/dev/null
+  echo
+  echo "@@end"
+done >&3
+poweroff -f
+EOF
+chmod +x "$work/root/init2"
 qemu_pack "$work/root" "$work/initrd.gz"
 
 boot=$(date +%s%N)
@@ -75,7 +138,7 @@ booted=$(date +%s%N)
 mkdir -p "$cache/last-run"
 cp "$work/out.txt" "$work/console.txt" "$cache/last-run/"
 status=0
-$python "$here/qemu_disks.py" check "$work/out.txt" $schema || status=1
+$python "$here/qemu_disks.py" check "$work/out.txt" "$work" $schema || status=1
 if ((status)); then
   echo "--- guest console"
   tail -n 40 "$work/console.txt"

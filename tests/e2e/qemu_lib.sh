@@ -6,6 +6,9 @@
 # The kernel modules a run loads, in the order insmod needs them.
 QEMU_MODULES=(ata_piix ahci sd_mod sg nvme virtio_pci virtio_scsi virtio_blk xhci_pci ehci_pci
   usb_storage uas)
+# qemu_disks.sh's root on two disks: device-mapper joins them, ext4 mounts the
+# ext2 file system made on them.
+QEMU_MODULES+=(dm_mod ext4)
 # Those of the 32-bit Windows guest (wine32_guest.sh): its ext4 images, the
 # build tree it mounts over 9p and the overlays of its prefix. ext4 asks the
 # crypto API for crc32c, which nothing loads for it without modprobe.
@@ -146,4 +149,47 @@ qemu_boot() {
 qemu_blockdev() {
   local -n qemu_blockdev_args=$1
   qemu_blockdev_args+=(-blockdev "driver=null-co,node-name=$2,size=67108864,read-zeroes=on")
+}
+
+# Unpacks Debian's packages $2... into $1/debs/root (a cache kept between
+# runs) without installing them, and sets QEMU_DEBS to that tree. They are
+# downloaded only when the cache holds another list; their documentation,
+# manuals and udev's hardware database (10 MB, which no run reads) are
+# deleted. Returns 77 when they cannot be downloaded.
+qemu_fetch_debs() {
+  local cache deb
+  cache=$(mkdir -p "$1/debs" && cd "$1/debs" && pwd)
+  shift
+  QEMU_DEBS=$cache/root
+  [[ $(cat "$cache/.packages" 2>/dev/null) == "$*" ]] && return 0
+  rm -rf "$cache"/*.deb "$QEMU_DEBS" "$cache/.packages"
+  if ! (cd "$cache" && apt-get download -q "$@" >/dev/null 2>"$cache/download.log"); then
+    echo "skipped: cannot download $*: $(grep -v unsandboxed "$cache/download.log" | tail -n 1)"
+    return 77
+  fi
+  mkdir -p "$QEMU_DEBS"
+  for deb in "$cache"/*.deb; do dpkg-deb -x "$deb" "$QEMU_DEBS"; done
+  rm -rf "$cache"/*.deb "$QEMU_DEBS"/usr/share "$QEMU_DEBS"/lib/udev/hwdb.d
+  echo "$*" >"$cache/.packages"
+}
+
+# Copies the programs $2... (paths on this machine, or in QEMU_DEBS) into the
+# staging tree $1 at the paths they have there, with every library they
+# load: the unpacked packages' first, then this machine's. Returns 1, naming
+# it, when a library is missing.
+qemu_stage_programs() {
+  local root=$1 debs=${QEMU_DEBS-} file library target libraries
+  shift
+  libraries=$debs/lib/x86_64-linux-gnu:$debs/usr/lib/x86_64-linux-gnu
+  for file in "$@"; do
+    if LD_LIBRARY_PATH=$libraries ldd "$file" | grep 'not found'; then
+      echo "$file needs a library this machine lacks" >&2
+      return 1
+    fi
+    for library in "$file" $(LD_LIBRARY_PATH=$libraries ldd "$file" | grep -o '/[^ ]*'); do
+      target=${library#"$debs"}
+      mkdir -p "$root$(dirname "$target")"
+      cp -L "$library" "$root$target"
+    done
+  done
 }

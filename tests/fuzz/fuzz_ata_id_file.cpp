@@ -1,6 +1,6 @@
 // The kernel's text of IDENTIFY DEVICE data (/sys/class/ata_device/*/id),
-// of any bytes: the words read and the texts the shared reader makes of
-// them.
+// of any bytes: the words read, the texts the shared reader makes of them,
+// and the check before they are believed.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -33,5 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!texts.serial || texts.serial->size() <= 20);
   FUZZ_CHECK(!texts.firmware || texts.firmware->size() <= 8);
   FUZZ_CHECK(!texts.model || texts.model->size() <= 40);
+
+  // Data that fails the check gives no text; data that passes, the same.
+  const hdsn::AnswerRead checked =
+      hdsn::ReadCheckedIdentify(std::span(words.block).first(words.bytes));
+  if (checked.error.empty()) {
+    FUZZ_CHECK(checked.texts.serial == texts.serial && checked.texts.model == texts.model);
+  } else {
+    FUZZ_CHECK(!checked.texts.serial && !checked.texts.model && !checked.texts.firmware);
+  }
   return 0;
 }

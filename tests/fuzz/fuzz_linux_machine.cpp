@@ -1,7 +1,7 @@
 // hdsn-disks on a simulated Linux machine made of the fuzz input: disks of
 // every kind with any names and texts, their attribute files and the node's
-// answers replaced by any bytes, the mount table, udev's entries and one
-// failing call. Whatever the machine, the document is valid JSON and every
+// answers replaced by any bytes, the mount table, a loop device, udev's
+// entries and one failing call. Whatever the machine, the document is valid JSON and every
 // descriptor is closed once.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -16,14 +16,18 @@ namespace {
 using namespace hdsn;
 
 constexpr sim::SimDiskKind kKinds[] = {
-    sim::SimDiskKind::kSata,        sim::SimDiskKind::kPata,       sim::SimDiskKind::kNvme,
-    sim::SimDiskKind::kVirtioBlock, sim::SimDiskKind::kVirtioScsi, sim::SimDiskKind::kUsbStorage,
-    sim::SimDiskKind::kUas,         sim::SimDiskKind::kSas,        sim::SimDiskKind::kMmc};
+    sim::SimDiskKind::kSata,       sim::SimDiskKind::kPata,
+    sim::SimDiskKind::kNvme,       sim::SimDiskKind::kVirtioBlock,
+    sim::SimDiskKind::kVirtioScsi, sim::SimDiskKind::kUsbStorage,
+    sim::SimDiskKind::kUas,        sim::SimDiskKind::kSas,
+    sim::SimDiskKind::kMmc,        sim::SimDiskKind::kNvmeOverFabrics,
+    sim::SimDiskKind::kEmmc};
 constexpr const char* kNames[] = {"sda", "sdb", "sdaa", "nvme0n1", "nvme1n1", "vda", "mmcblk0"};
 // Files of a disk's tree that the sources read, relative to its block device.
 constexpr const char* kFiles[] = {"dev",           "removable",           "serial",
                                   "device/model",  "device/rev",          "device/vpd_pg80",
-                                  "device/serial", "device/firmware_rev", "device/type"};
+                                  "device/serial", "device/firmware_rev", "device/type",
+                                  "hidden",        "device/fwrev",        "device/prv"};
 
 void BuildMachine(FuzzedDataProvider& in, sim::SimLinux& s) {
   const int disks = in.ConsumeIntegralInRange(0, 4);
@@ -34,9 +38,14 @@ void BuildMachine(FuzzedDataProvider& in, sim::SimLinux& s) {
                       in.ConsumeRandomLengthString(40), in.ConsumeRandomLengthString(50),
                       in.ConsumeRandomLengthString(10)};
     disk.udev = in.ConsumeBool();
+    disk.nvmePaths = in.ConsumeIntegralInRange(0, 2);
+    disk.multiplierPort = in.ConsumeIntegralInRange(-1, 2);
     // NVMe disks are named after their controller; keep names the kind can have.
-    const bool nvme = disk.kind == sim::SimDiskKind::kNvme;
+    const bool nvme =
+        disk.kind == sim::SimDiskKind::kNvme || disk.kind == sim::SimDiskKind::kNvmeOverFabrics;
     if (nvme != (disk.name.compare(0, 4, "nvme") == 0)) disk.name = nvme ? "nvme2n1" : "sdc";
+    // Controllers of one subsystem are numbered from the subsystem's.
+    if (nvme && disk.nvmePaths > 0) disk.name = disk.name == "nvme0n1" ? "nvme4n1" : "nvme6n1";
     if (s.Resolved("/sys/block/" + disk.name).empty()) {
       sim::AddDisk(s, disk);
       names.push_back(disk.name);
@@ -62,6 +71,15 @@ void BuildMachine(FuzzedDataProvider& in, sim::SimLinux& s) {
     if (in.ConsumeBool()) s.Node(node).identify = in.ConsumeBytes<std::uint8_t>(600);
     if (in.ConsumeBool()) s.Node(node).vpdPage = in.ConsumeBytes<std::uint8_t>(300);
     if (in.ConsumeBool()) s.Node(node).hostStatus = in.ConsumeIntegral<std::uint16_t>();
+    if (in.ConsumeBool()) s.Node(node).driverStatus = in.ConsumeIntegral<std::uint16_t>();
+    if (in.ConsumeBool()) s.Node(node).info = in.ConsumeIntegral<std::uint32_t>();
+    if (in.ConsumeBool()) s.Node(node).resid = in.ConsumeIntegral<std::int32_t>();
+  }
+  // A loop device whose backing file lies on a file system of any numbers.
+  if (in.ConsumeBool()) {
+    sim::AddLoopDevice(s, "loop0", "/srv/" + in.ConsumeRandomLengthString(20));
+    s.fileSystems["/srv"] = {in.ConsumeIntegralInRange(0u, 300u),
+                             in.ConsumeIntegral<std::uint8_t>()};
   }
   if (in.ConsumeBool()) {
     s.AddFile("/proc/self/mountinfo", in.ConsumeRandomLengthString(300));
@@ -80,11 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BuildMachine(in, m.system);
   if (in.ConsumeBool()) m.faults.FailCall(in.ConsumeIntegralInRange<long>(1, 400));
   const int status = m.RunDisks({"--json"});
+  FuzzCheckNoProblems(sim::Leftovers(m));
+  // What could not be read is said on standard error, and nothing else.
+  if (!m.console.errorOutput.empty()) {
+    FUZZ_CHECK(m.console.output.empty() && status == 1);
+    return 0;
+  }
   const nlohmann::json document = nlohmann::json::parse(m.console.output, nullptr, false);
   FUZZ_CHECK(!document.is_discarded());
   bool serial = false;
   for (const nlohmann::json& disk : document.at("disks")) serial |= !disk.at("serial").is_null();
   FUZZ_CHECK(status == (serial ? 0 : 1));
-  FuzzCheckNoProblems(sim::Leftovers(m));
   return 0;
 }

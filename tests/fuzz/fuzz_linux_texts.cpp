@@ -1,5 +1,6 @@
-// The udev database, the mount table and blkid's cache, each of any bytes:
-// a value found is part of the input, on one line.
+// The udev database and its encoded texts, the mount table and blkid's
+// cache, each of any bytes: a value found is part of the input, on one line.
+#include <string>
 #include <string_view>
 
 #include "disks/linux/readers.h"
@@ -22,12 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(Inside(*value, text));
     FUZZ_CHECK(value->find('\n') == std::string_view::npos);
   }
-  if (const std::optional<hdsn::MountedRoot> root = hdsn::ReadMountedRoot(text)) {
-    FUZZ_CHECK(root->source.size() <= size);
-    FUZZ_CHECK(root->source.find('\n') == std::string::npos);
-  }
   const unsigned major = size > 0 ? data[0] : 0;
   const unsigned minor = size > 1 ? data[1] : 0;
+  for (const std::optional<hdsn::Mount>& mount :
+       {hdsn::ReadMountedRoot(text), hdsn::FindMount(text, major, minor)}) {
+    if (!mount) continue;
+    FUZZ_CHECK(mount->source.size() + mount->type.size() <= size);
+    FUZZ_CHECK(mount->source.find('\n') == std::string::npos);
+    FUZZ_CHECK(mount->type.find('\n') == std::string::npos);
+  }
+  // Every escape is four bytes for one; nothing else changes.
+  const std::string decoded = hdsn::DecodeUdevText(text);
+  FUZZ_CHECK(decoded.size() <= size && size - decoded.size() <= 3 * (size / 4));
+  FUZZ_CHECK(text.find('\\') != std::string_view::npos || decoded == text);
   if (const std::optional<std::string> uuid =
           hdsn::BlkidCacheUuid(text, major, minor, "/dev/sda")) {
     FUZZ_CHECK(text.find(*uuid) != std::string_view::npos);

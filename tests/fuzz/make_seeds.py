@@ -211,6 +211,9 @@ SEEDS['fuzz_linux_texts'] = {
                  b'22 1 253:0 / / rw,relatime shared:1 - xfs /dev/mapper/root rw\n',
     'blkid': b'\x08\x01<device DEVNO="0x0801" TIME="1.1" UUID="first" TYPE="ext4">'
              b'/dev/sda1</device>\n<device UUID="by-node">/dev/sda</device>\n',
+    'udev_model_enc': b'E:ID_MODEL=WDC_WD10\nE:ID_MODEL_ENC=WDC\\x20WD10\\x20\\x2\\xzz\n',
+    'mount_by_numbers': b'\x08\x21' b'25 22 8:33 / /srv rw - ext4 /dev/sdc1 rw\n'
+                        b'30 1 0:40 / / rw - zfs rpool/ROOT/debian rw\n',
 }
 
 for target, seeds in SEEDS.items():

@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "disks/linux/layouts.h"
 #include "disks/linux/program.h"
+#include "protocol/ata.h"
 #include "protocol/byte_order.h"
 #include "protocol/nvme.h"
 #include "protocol/scsi.h"
@@ -29,9 +32,8 @@ std::string Join(const std::string& directory, const std::string& name) {
 }
 
 std::uint8_t* LoadPointer(const std::uint8_t* header, Field field) {
-  std::uint64_t value = 0;
-  for (std::size_t at = 0; at < field.width; ++at)
-    value |= static_cast<std::uint64_t>(header[field.offset + at]) << (8 * at);
+  const std::uint64_t value = field.width == 8 ? LoadNative<std::uint64_t>(header, field)
+                                               : LoadNative<std::uint32_t>(header, field);
   return reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(value));
 }
 
@@ -188,7 +190,7 @@ int SimLinux::Open(const char* path, OpenMode mode, int& fd) {
 }
 
 int SimLinux::Read(int fd, void* buffer, std::size_t size, std::size_t& count) {
-  calls.push_back("read " + std::to_string(fd));
+  calls.push_back("read " + std::to_string(fd) + " " + std::to_string(size));
   count = 0;
   const auto file = open_.find(fd);
   if (file == open_.end()) {
@@ -247,12 +249,12 @@ int SimLinux::SgIo(const std::string& path, const SimNode& node, std::uint8_t* h
   using H = SgIoHdr;
   SgIoRecord record;
   record.path = path;
-  record.interfaceId = static_cast<std::int32_t>(LoadLe32(header + H::interface_id.offset));
-  record.direction = static_cast<std::int32_t>(LoadLe32(header + H::dxfer_direction.offset));
+  record.interfaceId = LoadNative<std::int32_t>(header, H::interface_id);
+  record.direction = LoadNative<std::int32_t>(header, H::dxfer_direction);
   const std::uint8_t* cdb = LoadPointer(header, H::cmdp);
   record.cdb.assign(cdb, cdb + header[H::cmd_len.offset]);
-  record.length = LoadLe32(header + H::dxfer_len.offset);
-  record.timeout = LoadLe32(header + H::timeout.offset);
+  record.length = LoadNative<std::uint32_t>(header, H::dxfer_len);
+  record.timeout = LoadNative<std::uint32_t>(header, H::timeout);
   record.senseLength = header[H::mx_sb_len.offset];
   sgIo.push_back(record);
   if (record.interfaceId != kSgInterfaceIdOrig || record.cdb.empty()) return kEinval;
@@ -262,24 +264,35 @@ int SimLinux::SgIo(const std::string& path, const SimNode& node, std::uint8_t* h
   if (c[0] == kScsiopInquiry && c.size() >= 6 && (c[1] & 1) != 0 && c[2] == kVpdSerialNumberPage)
     data = &node.vpdPage;
   if (c[0] == 0x85 && c.size() == 16 && c[14] == kAtaIdentifyDevice) data = &node.identify;
-  StoreLe16(header + H::host_status.offset, node.hostStatus);
+  std::uint16_t driverStatus = 0;
+  std::int32_t resid = 0;
   if (data == nullptr || !*data) {
     // CHECK CONDITION with fixed sense: ILLEGAL REQUEST, INVALID COMMAND
     // OPERATION CODE, and the driver's DRIVER_SENSE.
     header[H::status.offset] = kScsiStatusCheckCondition;
     header[H::masked_status.offset] = kScsiStatusCheckCondition >> 1;
-    StoreLe16(header + H::driver_status.offset, 0x08);
+    driverStatus = kSgDriverSense;
     const std::uint8_t sense[18] = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x20, 0};
     const std::size_t senseLength = std::min<std::size_t>(sizeof sense, record.senseLength);
     std::memcpy(LoadPointer(header, H::sbp), sense, senseLength);
     header[H::sb_len_wr.offset] = static_cast<std::uint8_t>(senseLength);
-    StoreLe32(header + H::resid.offset, record.length);
-    return 0;
+    resid = static_cast<std::int32_t>(record.length);
+  } else {
+    const std::size_t sent = std::min<std::size_t>((*data)->size(), record.length);
+    std::memcpy(LoadPointer(header, H::dxferp), (*data)->data(), sent);
+    header[H::status.offset] = kScsiStatusGood;
+    resid = static_cast<std::int32_t>(record.length - sent);
   }
-  const std::size_t sent = std::min<std::size_t>((*data)->size(), record.length);
-  std::memcpy(LoadPointer(header, H::dxferp), (*data)->data(), sent);
-  header[H::status.offset] = kScsiStatusGood;
-  StoreLe32(header + H::resid.offset, static_cast<std::uint32_t>(record.length - sent));
+  // What the kernel adds, or what a broken driver says instead.
+  driverStatus = node.driverStatus.value_or(driverStatus);
+  std::uint32_t info =
+      header[H::masked_status.offset] != 0 || node.hostStatus != 0 || driverStatus != 0
+          ? kSgInfoCheck
+          : 0;
+  StoreNative(header, H::host_status, node.hostStatus);
+  StoreNative(header, H::driver_status, driverStatus);
+  StoreNative(header, H::info, node.info.value_or(info));
+  StoreNative(header, H::resid, node.resid.value_or(resid));
   return 0;
 }
 
@@ -288,13 +301,17 @@ int SimLinux::NvmeAdmin(const std::string& path, const SimNode& node, std::uint8
   using C = NvmeAdminCmd;
   NvmeAdminRecord record{path,
                          command[C::opcode.offset],
-                         LoadLe32(command + C::nsid.offset),
-                         LoadLe32(command + C::cdw10.offset),
-                         LoadLe32(command + C::data_len.offset),
-                         LoadLe32(command + C::timeout_ms.offset)};
+                         LoadNative<std::uint32_t>(command, C::nsid),
+                         LoadNative<std::uint32_t>(command, C::cdw10),
+                         LoadNative<std::uint32_t>(command, C::data_len),
+                         LoadNative<std::uint32_t>(command, C::timeout_ms)};
   nvmeAdmin.push_back(record);
   if (record.opcode != kNvmeAdminIdentify || (record.cdw10 & 0xFF) != kNvmeIdentifyCnsController) {
     result = 0x4002;  // Invalid Field in Command, as a controller completes it
+    return 0;
+  }
+  if (node.nvmeStatus != 0) {
+    result = node.nvmeStatus;
     return 0;
   }
   // The kernel maps exactly data_len bytes of the caller's buffer.
@@ -330,6 +347,25 @@ int SimLinux::ListDirectory(const char* path, std::vector<std::string>& names) {
   return 0;
 }
 
+int SimLinux::FileSystemDevice(const char* path, unsigned& major, unsigned& minor) {
+  calls.push_back(std::string("stat ") + path);
+  if (const auto fault = faults_.Check("stat", kEio)) return static_cast<int>(*fault);
+  std::string resolved;
+  if (const int error = Resolve(path, resolved); error != 0) return error;
+  std::size_t longest = 0;
+  bool found = false;
+  for (const auto& [mountPoint, numbers] : fileSystems) {
+    const bool holds = mountPoint == "/" || resolved == mountPoint ||
+                       resolved.compare(0, mountPoint.size() + 1, mountPoint + "/") == 0;
+    if (holds && (!found || mountPoint.size() > longest)) {
+      longest = mountPoint.size();
+      std::tie(major, minor) = numbers;
+      found = true;
+    }
+  }
+  return found ? 0 : kEnoent;
+}
+
 int SimLinuxMachine::RunDisks(const std::vector<const char*>& arguments) {
   std::vector<const char*> argv = {"hdsn-disks"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -353,6 +389,15 @@ Bytes MakeLinuxIdentify(const std::string& serial, const std::string& model,
   PutAtaText(block, 10, 10, serial);
   PutAtaText(block, 23, 4, firmware);
   PutAtaText(block, 27, 20, model);
+  return WithIdentifyChecksum(std::move(block));
+}
+
+Bytes WithIdentifyChecksum(Bytes block) {
+  block[510] = kIntegritySignature;
+  block[511] = 0;
+  unsigned sum = 0;
+  for (const std::uint8_t byte : block) sum += byte;
+  block[511] = static_cast<std::uint8_t>(-sum);
   return block;
 }
 
@@ -386,6 +431,35 @@ std::string PciFunction(SimLinux& system) {
   return std::string("/sys/devices/pci0000:00/") + text;
 }
 
+// udev's entry of a disk as Debian's rules (60-persistent-storage.rules)
+// and helpers write it: virtio-blk and MMC disks get ID_SERIAL, the serial
+// alone; the others ID_SERIAL_SHORT, ID_SERIAL the model and serial joined
+// (the model alone without a serial), ID_MODEL with "_" for blanks and
+// ID_MODEL_ENC with "\x20", as the helpers of ATA, SCSI and USB disks write
+// them.
+std::string UdevEntry(const SimDisk& disk) {
+  std::string model = disk.model;
+  std::replace(model.begin(), model.end(), ' ', '_');
+  std::string encoded;
+  for (const char c : disk.model) encoded += c == ' ' ? std::string("\\x20") : std::string(1, c);
+  std::string entry;
+  switch (disk.kind) {
+    case SimDiskKind::kVirtioBlock:
+      entry = "E:ID_SERIAL=" + disk.serial + "\n";
+      break;
+    case SimDiskKind::kMmc:
+    case SimDiskKind::kEmmc:
+      entry = "E:ID_NAME=" + disk.model + "\nE:ID_SERIAL=" + disk.serial + "\n";
+      break;
+    default:
+      entry = "E:ID_SERIAL=" + model + (disk.serial.empty() ? "" : "_" + disk.serial) + "\n";
+      if (!disk.serial.empty()) entry += "E:ID_SERIAL_SHORT=" + disk.serial + "\n";
+      entry += "E:ID_MODEL=" + model + "\nE:ID_MODEL_ENC=" + encoded +
+               "\nE:ID_REVISION=" + disk.firmware + "\n";
+  }
+  return "S:disk/by-id/" + model + "_" + disk.serial + "\n" + entry + "G:systemd\n";
+}
+
 // The block device's directory, its links and its numbers.
 void AddBlock(SimLinux& system, const std::string& block, const std::string& deviceLink,
               const SimDisk& disk, unsigned major, unsigned minorStep) {
@@ -395,19 +469,13 @@ void AddBlock(SimLinux& system, const std::string& block, const std::string& dev
   const std::string relative = block.substr(std::string("/sys").size());  // "/devices/..."
   system.AddFile(block + "/dev", numbers + "\n");
   system.AddFile(block + "/removable", disk.removable ? "1\n" : "0\n");
+  system.AddFile(block + "/hidden", "0\n");
   system.AddDirectory(block + "/slaves");
   system.AddLink(block + "/device", deviceLink);
   system.AddLink("/sys/block/" + disk.name, ".." + relative);
   system.AddLink("/sys/class/block/" + disk.name, "../.." + relative);
   system.AddLink("/sys/dev/block/" + numbers, "../.." + relative);
-  if (disk.udev) {
-    std::string model = disk.model;
-    std::replace(model.begin(), model.end(), ' ', '_');
-    system.AddFile("/run/udev/data/b" + numbers,
-                   "S:disk/by-id/" + model + "_" + disk.serial + "\nE:ID_SERIAL=" + model + "_" +
-                       disk.serial + "\nE:ID_SERIAL_SHORT=" + disk.serial + "\nE:ID_MODEL=" +
-                       model + "\nE:ID_REVISION=" + disk.firmware + "\nG:systemd\n");
-  }
+  if (disk.udev) system.AddFile("/run/udev/data/b" + numbers, UdevEntry(disk));
 }
 
 // A SCSI disk's device: the attributes of its INQUIRY data.
@@ -437,23 +505,34 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
     case SimDiskKind::kSata:
     case SimDiskKind::kPata: {
       // libata: ataN/hostM for both; only the link's speed tells SATA.
-      const std::string port = std::to_string(system.nextAtaPort++);
+      // Behind a port multiplier, port P of it is the SCSI channel and its
+      // own link and device are named after it; the multiplier is the
+      // device of the port's link, with no IDENTIFY data.
+      const std::string port =
+          std::to_string(disk.ataPort != 0 ? disk.ataPort : system.nextAtaPort++);
       const std::string ata = pci + "/ata" + port;
-      const std::string unit = std::to_string(disk.pataUnit);
-      device = ata + "/host" + h + "/target" + h + ":0:" + unit + "/" + h + ":0:" + unit + ":0";
+      const bool behind = disk.multiplierPort >= 0;
+      const std::string channel = behind ? std::to_string(disk.multiplierPort) : "0";
+      const std::string unit = behind ? "0" : std::to_string(disk.pataUnit);
+      const std::string address = h + ":" + channel + ":" + unit;
+      device = ata + "/host" + h + "/target" + address + "/" + address + ":0";
       const Bytes page = MakeVpdSerialPage(Padded(disk.serial, 20));
       AddScsiDevice(system, device, "ATA", disk, true, page);
-      const std::string link = ata + "/link" + port;
-      system.AddFile(link + "/ata_link/link" + port + "/sata_spd",
+      const std::string linkName = "link" + port + (behind ? "." + channel : "");
+      const std::string link = ata + "/" + linkName;
+      auto addAtaDevice = [&](const std::string& directory, const std::string& name,
+                              const std::string& id) {
+        system.AddFile(directory + "/" + name + "/ata_device/" + name + "/id", id);
+        system.AddLink("/sys/class/ata_device/" + name,
+                       "../../devices" + directory.substr(12) + "/" + name + "/ata_device/" + name);
+      };
+      system.AddFile(link + "/ata_link/" + linkName + "/sata_spd",
                      disk.kind == SimDiskKind::kSata ? "1.5 Gbps\n" : "<unknown>\n");
-      system.AddLink("/sys/class/ata_link/link" + port,
-                     "../../devices" + link.substr(12) + "/ata_link/link" + port);
-      const std::string ataDevice = "dev" + port + "." + unit;
-      system.AddFile(link + "/" + ataDevice + "/ata_device/" + ataDevice + "/id",
-                     AtaIdText(identify));
-      system.AddLink(
-          "/sys/class/ata_device/" + ataDevice,
-          "../../devices" + link.substr(12) + "/" + ataDevice + "/ata_device/" + ataDevice);
+      system.AddLink("/sys/class/ata_link/" + linkName,
+                     "../../devices" + link.substr(12) + "/ata_link/" + linkName);
+      if (behind) addAtaDevice(ata + "/link" + port, "dev" + port + ".0", "");
+      addAtaDevice(link, "dev" + port + "." + (behind ? channel + ".0" : unit),
+                   AtaIdText(identify));
       scsiNode.identify = identify;
       scsiNode.vpdPage = page;
       break;
@@ -477,28 +556,69 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
       system.AddFile(usbDevice + "/idVendor", "46f4\n");
       system.AddFile(usbDevice + "/serial",
                      (disk.usbSerial.empty() ? disk.serial : disk.usbSerial) + "\n");
-      device = usbDevice + "/2-" + std::to_string(host + 1) + ":1.0" + scsiTarget;
+      const std::string usbInterface = usbDevice + "/2-" + std::to_string(host + 1) + ":1.0";
+      device = usbInterface + scsiTarget;
       const Bytes page = MakeVpdSerialPage(disk.serial);
       // usb-storage devices are not asked for VPD pages by the kernel; they
       // answer INQUIRY of them all the same.
       const bool uas = disk.kind == SimDiskKind::kUas;
+      const std::string driver =
+          std::string("/sys/bus/usb/drivers/") + (uas ? "uas" : "usb-storage");
+      system.AddDirectory(driver);
+      system.AddLink(usbInterface + "/driver", driver);
       AddScsiDevice(system, device, uas ? "HDSNUAS" : "QEMU", disk, uas, page);
       scsiNode.vpdPage = page;
       break;
     }
-    case SimDiskKind::kNvme: {
-      const std::string controller = disk.name.substr(0, disk.name.find('n', 4));
-      const std::string directory = pci + "/nvme/" + controller;
-      system.AddFile(directory + "/serial", Padded(disk.serial, 20) + "\n");
-      system.AddFile(directory + "/model", Padded(disk.model, 40) + "\n");
-      system.AddFile(directory + "/firmware_rev", Padded(disk.firmware, 8) + "\n");
-      system.AddLink("/sys/class/nvme/" + controller, "../../devices" + directory.substr(12));
-      SimNode admin;
-      admin.scsi = false;
-      admin.nvmeIdentify = MakeNvmeIdentify(disk.serial, disk.model, disk.firmware);
-      system.AddNode("/dev/" + controller, admin);
-      block = directory + "/" + disk.name;
-      AddBlock(system, block, "../../" + controller, disk, 259, 1);
+    case SimDiskKind::kNvme:
+    case SimDiskKind::kNvmeOverFabrics: {
+      const int subsystem = std::stoi(disk.name.substr(4, disk.name.find('n', 4) - 4));
+      const bool fabrics = disk.kind == SimDiskKind::kNvmeOverFabrics;
+      // Each controller: its directory, attributes, class link and node.
+      auto addController = [&](int number) {
+        const std::string controller = "nvme" + std::to_string(number);
+        const std::string directory =
+            (fabrics ? std::string("/sys/devices/virtual/nvme-fabrics/ctl")
+                     : (number == subsystem ? pci : PciFunction(system)) + "/nvme") +
+            "/" + controller;
+        system.AddFile(directory + "/serial", Padded(disk.serial, 20) + "\n");
+        system.AddFile(directory + "/model", Padded(disk.model, 40) + "\n");
+        system.AddFile(directory + "/firmware_rev", Padded(disk.firmware, 8) + "\n");
+        system.AddLink("/sys/class/nvme/" + controller, "../../devices" + directory.substr(12));
+        SimNode admin;
+        admin.scsi = false;
+        admin.nvmeIdentify = MakeNvmeIdentify(disk.serial, disk.model, disk.firmware);
+        system.AddNode("/dev/" + controller, admin);
+        return directory;
+      };
+      if (disk.nvmePaths == 0) {
+        const std::string directory = addController(subsystem);
+        block = directory + "/" + disk.name;
+        AddBlock(system, block, "../../" + directory.substr(directory.rfind('/') + 1), disk, 259,
+                 1);
+      } else {
+        // Native multipath: the namespace's disk is the subsystem's, each
+        // controller's way to it a hidden block device without a node.
+        const std::string subsys =
+            "/sys/devices/virtual/nvme-subsystem/nvme-subsys" + std::to_string(subsystem);
+        system.AddFile(subsys + "/serial", Padded(disk.serial, 20) + "\n");
+        system.AddFile(subsys + "/model", Padded(disk.model, 40) + "\n");
+        system.AddFile(subsys + "/firmware_rev", Padded(disk.firmware, 8) + "\n");
+        block = subsys + "/" + disk.name;
+        AddBlock(system, block, "../../nvme-subsys" + std::to_string(subsystem), disk, 259, 1);
+        for (int path = 0; path < disk.nvmePaths; ++path) {
+          const int number = subsystem + path;
+          const std::string directory = addController(number);
+          system.AddLink(subsys + "/nvme" + std::to_string(number), directory);
+          SimDisk hidden = disk;
+          hidden.name = "nvme" + std::to_string(subsystem) + "c" + std::to_string(number) +
+                        disk.name.substr(disk.name.find('n', 4));
+          hidden.udev = false;
+          const std::string pathBlock = directory + "/" + hidden.name;
+          AddBlock(system, pathBlock, "../../nvme" + std::to_string(number), hidden, 259, 1);
+          system.AddFile(pathBlock + "/hidden", "1\n");
+        }
+      }
       scsiNode.scsi = false;
       system.AddNode(node, scsiNode);
       return block;
@@ -514,14 +634,28 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
       system.AddNode(node, scsiNode);
       return block;
     }
-    case SimDiskKind::kMmc: {
+    case SimDiskKind::kMmc:
+    case SimDiskKind::kEmmc: {
+      const bool emmc = disk.kind == SimDiskKind::kEmmc;
       const std::string card = pci + "/mmc_host/mmc" + h + "/mmc" + h + ":0001";
       system.AddFile(card + "/name", disk.model + "\n");
       system.AddFile(card + "/serial", disk.serial + "\n");
-      system.AddFile(card + "/type", "SD\n");
+      system.AddFile(card + "/type", emmc ? "MMC\n" : "SD\n");
+      if (!disk.firmware.empty()) system.AddFile(card + "/fwrev", disk.firmware + "\n");
+      if (emmc) system.AddFile(card + "/prv", "0x0\n");
       block = card + "/block/" + disk.name;
       AddBlock(system, block, "../../../mmc" + h + ":0001", disk, 179, 8);
       scsiNode.scsi = false;
+      // An eMMC's other areas are block devices of the card too.
+      for (const char* area : {"boot0", "boot1", "rpmb"}) {
+        if (!emmc) break;
+        SimDisk other = disk;
+        other.name = disk.name + area;
+        other.udev = false;
+        AddBlock(system, card + "/block/" + other.name, "../../../mmc" + h + ":0001", other, 179,
+                 8);
+        system.AddNode("/dev/" + other.name, scsiNode);
+      }
       system.AddNode(node, scsiNode);
       return block;
     }
@@ -564,6 +698,22 @@ std::string AddStackedDevice(SimLinux& system, const std::string& name,
   system.AddLink("/sys/block/" + name, "../devices/virtual/block/" + name);
   system.AddLink("/sys/class/block/" + name, "../../devices/virtual/block/" + name);
   system.AddLink("/sys/dev/block/" + numbers, "../../devices/virtual/block/" + name);
+  return block;
+}
+
+std::string AddLoopDevice(SimLinux& system, const std::string& name,
+                          const std::string& backingFile) {
+  const unsigned minor = system.nextMinor[7]++;
+  const std::string numbers = "7:" + std::to_string(minor);
+  const std::string block = "/sys/devices/virtual/block/" + name;
+  system.AddFile(block + "/dev", numbers + "\n");
+  system.AddFile(block + "/removable", "0\n");
+  system.AddFile(block + "/loop/backing_file", backingFile + "\n");
+  system.AddDirectory(block + "/slaves");
+  system.AddLink("/sys/block/" + name, "../devices/virtual/block/" + name);
+  system.AddLink("/sys/class/block/" + name, "../../devices/virtual/block/" + name);
+  system.AddLink("/sys/dev/block/" + numbers, "../../devices/virtual/block/" + name);
+  system.AddFile(backingFile, "");
   return block;
 }
 

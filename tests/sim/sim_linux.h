@@ -3,7 +3,7 @@
 // answer SG_IO by its command block and the NVMe admin ioctl by opcode and
 // CNS, from recorded IDENTIFY, VPD and NVMe data. Every open, request (with
 // the bytes it carried) and close is recorded; the fault plan makes calls
-// fail (operations: open, read, close, ioctl, realpath, opendir). AddDisk
+// fail (operations: open, read, close, ioctl, realpath, opendir, stat). AddDisk
 // lays out each kind of disk as a Debian 12 kernel (6.1) does under QEMU.
 #pragma once
 
@@ -43,8 +43,15 @@ struct SimNode {
   std::optional<Bytes> identify;
   std::optional<Bytes> vpdPage;
   std::uint16_t hostStatus = 0;  // of every SG_IO command
-  // An NVMe controller's node: its Identify Controller data (4096 bytes).
+  // Of every SG_IO command, instead of what the kernel would say: as a
+  // driver or a bridge that answers wrongly.
+  std::optional<std::uint16_t> driverStatus;
+  std::optional<std::uint32_t> info;
+  std::optional<std::int32_t> resid;
+  // An NVMe controller's node: its Identify Controller data (4096 bytes),
+  // and the status it completes Identify with (0: success, with the data).
   std::optional<Bytes> nvmeIdentify;
+  int nvmeStatus = 0;
 };
 
 struct LinuxOpenRecord {
@@ -95,6 +102,9 @@ class SimLinux final : public LinuxSystemInterface {
   // Opening or reading the file fails with the errno.
   std::map<std::string, int> refuseOpen;
   std::map<std::string, int> refuseRead;
+  // The device numbers of the file system mounted at each path: a file's
+  // file system is that of the longest path that holds it.
+  std::map<std::string, std::pair<unsigned, unsigned>> fileSystems;
 
   // False: device nodes refuse every open with EACCES, as for a user.
   bool root = true;
@@ -104,7 +114,7 @@ class SimLinux final : public LinuxSystemInterface {
   std::vector<int> closes;
   std::vector<SgIoRecord> sgIo;
   std::vector<NvmeAdminRecord> nvmeAdmin;
-  std::vector<std::string> calls;  // every call, one line each
+  std::vector<std::string> calls;  // every call, one line each ("read 5 4096": fd and size)
   int badFdUses = 0;               // reads, ioctls or closes of an fd not open
   std::size_t OpenFdCount() const { return open_.size(); }
   // The opens of device nodes.
@@ -116,6 +126,7 @@ class SimLinux final : public LinuxSystemInterface {
   int Ioctl(int fd, unsigned long request, void* argument, int& result) override;
   int ResolvePath(const char* path, std::string& resolved) override;
   int ListDirectory(const char* path, std::vector<std::string>& names) override;
+  int FileSystemDevice(const char* path, unsigned& major, unsigned& minor) override;
 
   // Numbers handed out to the disks AddDisk lays out.
   int nextHost = 0;
@@ -169,7 +180,9 @@ enum class SimDiskKind {
   kUsbStorage,
   kUas,
   kSas,
-  kMmc
+  kMmc,  // an SD card
+  kNvmeOverFabrics,
+  kEmmc,  // with its boot areas and replay-protected area as block devices
 };
 
 struct SimDisk {
@@ -183,7 +196,16 @@ struct SimDisk {
   std::string usbSerial = "";
   int pataUnit = 0;  // 1: the slave of the cable
   bool removable = false;
-  bool udev = false;  // an entry in /run/udev/data
+  bool udev = false;  // an entry in /run/udev/data, as Debian's rules write it
+  // NVMe: with native multipath, the controllers of its subsystem that reach
+  // the namespace, each through a hidden path device, named from the
+  // subsystem's number on ("nvme2n1" with 2: nvme2 and nvme3); 0: the
+  // namespace sits on its one controller, named after it.
+  int nvmePaths = 0;
+  // SATA: the port of a port multiplier the disk is behind (-1: none), and
+  // the ATA port (0: the next one).
+  int multiplierPort = -1;
+  int ataPort = 0;
 };
 
 // Lays the disk out as the kernel does: its block device and the links to
@@ -199,14 +221,21 @@ std::string AddPartition(SimLinux& system, const std::string& disk, int number);
 // directory.
 std::string AddStackedDevice(SimLinux& system, const std::string& name,
                              const std::vector<std::string>& members);
+// A loop device backed by the file (which is added as well); returns its
+// directory.
+std::string AddLoopDevice(SimLinux& system, const std::string& name,
+                          const std::string& backingFile);
 // /proc/self/mountinfo with "/" mounted from the block device of that name
 // (its numbers from its dev file), or with "/" on the initramfs's rootfs
 // when name is empty.
 void MountRoot(SimLinux& system, const std::string& name, const std::string& type = "ext4");
 
-// IDENTIFY DEVICE data with the texts in ATA order, blank-padded.
+// IDENTIFY DEVICE data with the texts in ATA order, blank-padded, and word
+// 255's signature and checksum, as drives send it.
 Bytes MakeLinuxIdentify(const std::string& serial, const std::string& model,
                         const std::string& firmware);
+// The block with word 255 made right for its bytes.
+Bytes WithIdentifyChecksum(Bytes block);
 // The kernel's text of IDENTIFY data: 256 words in hex, eight to a line.
 std::string AtaIdText(const Bytes& identify);
 // Identify Controller data with the texts blank-padded.
