@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace hdsn {
 namespace {
@@ -63,6 +64,89 @@ void AppendText(std::string& out, const char* name, const std::optional<std::str
 
 bool FromWmi(const std::string& source) { return source == kSourceWmi; }
 
+// The values of an identity field: text of device bytes (identifiers are
+// hex digits), numbers, booleans.
+void AppendValue(std::string& out, const std::optional<std::string>& text) {
+  if (text) {
+    AppendJsonBytes(out, *text);
+  } else {
+    out += "null";
+  }
+}
+template <typename Number>
+void AppendValue(std::string& out, const std::optional<Number>& number) {
+  out += number ? std::to_string(*number) : "null";
+}
+void AppendValue(std::string& out, const std::optional<bool>& value) {
+  out += !value ? "null" : *value ? "true" : "false";
+}
+
+// The identity a source gave: only the fields it gave, then the
+// placeholders it gave, named by field.
+void AppendSourceIdentity(std::string& out, const DiskIdentity& identity) {
+  ForEachIdentityField([&](const char* name, auto field, auto) {
+    if (!(identity.*field)) return;
+    out += ", ";
+    AppendField(out, name);
+    AppendValue(out, identity.*field);
+  });
+  if (identity.placeholders.empty()) return;
+  out += ", ";
+  AppendField(out, "placeholders");
+  out += '{';
+  for (std::size_t at = 0; at < identity.placeholders.size(); ++at) {
+    if (at > 0) out += ", ";
+    AppendField(out, identity.placeholders[at].field.c_str());
+    AppendJsonBytes(out, identity.placeholders[at].reason);
+  }
+  out += '}';
+}
+
+// Each field of the disk's identity and its source: two identifiers a
+// line, then the size, each sector size, and the rotation on lines of
+// their own.
+void AppendDiskIdentity(std::string& out, const DiskEntry& disk) {
+  int written = 0;
+  ForEachIdentityField([&](const char* name, auto field, auto from) {
+    out += written == 1 || written == 3 || written == 8 ? ", " : ",\n   ";
+    ++written;
+    AppendField(out, name);
+    AppendValue(out, disk.identity.*field);
+    out += ", ";
+    AppendField(out, (std::string(name) + "_source").c_str());
+    if (disk.identity.*field) {
+      AppendJsonBytes(out, disk.identitySources.*from);
+    } else {
+      out += "null";
+    }
+  });
+}
+
+void AppendDevices(std::string& out, const char* name, const std::vector<std::string>& devices,
+                   bool& first) {
+  if (devices.empty()) return;
+  if (!first) out += ", ";
+  first = false;
+  AppendField(out, name);
+  out += '[';
+  for (std::size_t at = 0; at < devices.size(); ++at) {
+    if (at > 0) out += ", ";
+    AppendJsonBytes(out, devices[at]);
+  }
+  out += ']';
+}
+
+void AppendShared(std::string& out, const SharedIdentifiers& shared) {
+  AppendField(out, "shared_with");
+  out += '{';
+  bool first = true;
+  AppendDevices(out, "serial", shared.serial, first);
+  AppendDevices(out, "wwn", shared.wwn, first);
+  AppendDevices(out, "eui64", shared.eui64, first);
+  AppendDevices(out, "nguid", shared.nguid, first);
+  out += '}';
+}
+
 void AppendSource(std::string& out, const DiskSource& source, bool withVia) {
   out += '{';
   AppendField(out, "name");
@@ -82,6 +166,7 @@ void AppendSource(std::string& out, const DiskSource& source, bool withVia) {
     AppendText(out, "model", source.model, utf8);
     out += ", ";
     AppendText(out, "firmware", source.firmware, utf8);
+    AppendSourceIdentity(out, source.identity);
   } else {
     out += ", ";
     AppendField(out, "error");
@@ -122,6 +207,13 @@ void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   } else {
     out += "null";
   }
+  out += ", ";
+  AppendField(out, "serial_kind");
+  if (disk.serial) {
+    AppendJsonBytes(out, disk.serialKind);
+  } else {
+    out += "null";
+  }
   out += ",\n   ";
   AppendText(out, "model", disk.model, FromWmi(disk.modelSource));
   out += ", ";
@@ -129,6 +221,9 @@ void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   out += ", ";
   AppendField(out, "agree");
   out += disk.agree ? "true" : "false";
+  AppendDiskIdentity(out, disk);
+  out += ",\n   ";
+  AppendShared(out, disk.sharedWith);
   out += ",\n   ";
   AppendField(out, "sources");
   out += '[';
@@ -185,7 +280,7 @@ void AppendJsonUtf8(std::string& out, std::string_view text) {
 }
 
 std::string FormatInventoryJson(const DiskInventory& inventory) {
-  std::string out = "{\"schema_version\": 2,\n \"disks\": [";
+  std::string out = "{\"schema_version\": 3,\n \"disks\": [";
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
     out += at == 0 ? "\n" : ",\n";
     AppendDisk(out, inventory.disks[at], inventory.sourcesHaveVia);

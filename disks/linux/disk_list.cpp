@@ -271,6 +271,7 @@ DiskInventory ListDisks(const LinuxPlatform& platform) {
                      AskUdev(system, *disk, udevDatabase)};
     SettleDisk(entry);
   }
+  MarkSharedIdentifiers(inventory);
 
   inventory.systemVolume.root = "/";
   inventory.systemVolume.serial = RootUuid(system, root, udevDatabase);

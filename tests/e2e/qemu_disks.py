@@ -122,8 +122,8 @@ def check_document(check, run, text, rc, schema):
             jsonschema.validate(doc, schema)
         except jsonschema.ValidationError as error:
             check.expect(False, f"{run}: schema: {error.message} at {list(error.absolute_path)}")
-    check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 2,
-                 f"{run}: schema_version is not the first key or not 2")
+    check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 3,
+                 f"{run}: schema_version is not the first key or not 3")
     check.expect(doc.get("system_volume") == {"root": "/", "serial": None},
                  f"{run}: system_volume {doc.get('system_volume')}: / is the initramfs")
     disks = doc.get("disks", [])
