@@ -126,7 +126,14 @@ INSTANTIATE_TEST_SUITE_P(
           "/disks/0/serial_source": "ata-identify", "/disks/0/agree": true,
           "/disks/0/sources/1/error": "query: 1",
           "/disks/0/sources/2/serial": "WD-WCAV12345678",
-          "/disks/0/sources/3/serial": "WD-WCAV12345678"})"},
+          "/disks/0/sources/3/serial": "WD-WCAV12345678",
+          "/disks/0/wwn": "0x5000c500a1b2c3d4", "/disks/0/wwn_source": "ata-identify",
+          "/disks/0/size": 500107862016, "/disks/0/size_source": "ata-identify",
+          "/disks/0/logical_sector_size_source": "ata-identify",
+          "/disks/0/rotational": false, "/disks/0/rotational_source": "ata-identify",
+          "/disks/0/rotation_rate": null, "/disks/0/sources/5/error": "query: 1",
+          "/disks/0/sources/6": {"name": "scsi-vpd83", "ok": true, "serial": null, "model": null,
+                                 "firmware": null, "wwn": "0x5000c500a1b2c3d4"}})"},
         InventoryCase{"SataWithoutAdministratorRights",
                       [](SimMachine& m) {
                         Sata(m);
@@ -135,7 +142,112 @@ INSTANTIATE_TEST_SUITE_P(
                       R"({"/disks/0/serial": "WD-WCAV12345678",
           "/disks/0/serial_source": "storage-descriptor",
           "/disks/0/sources/2": {"name": "ata-identify", "ok": false, "error": "open: 5"},
-          "/disks/0/sources/3/error": "open: 5"})"},
+          "/disks/0/sources/3/error": "open: 5",
+          "/disks/0/wwn": "0x5000c500a1b2c3d4", "/disks/0/wwn_source": "scsi-vpd83",
+          "/disks/0/size": 500107862016, "/disks/0/size_source": "disk-geometry",
+          "/disks/0/logical_sector_size_source": "access-alignment",
+          "/disks/0/rotational": false, "/disks/0/rotational_source": "seek-penalty"})"},
+        InventoryCase{"AllZeroWwnOfTheDriveGivesWayToTheStacks",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        SimPhysicalDrive& drive = m.devices.physicalDrives[0];
+                        std::fill_n(drive.identify.begin() + 2 * kWwnFirstWord, 8, 0);
+                        drive.deviceIdDescriptor = MakeDeviceIdDescriptor(
+                            {{.identifier = Bytes(8, 0)},
+                             {.identifier = {0x50, 0, 0xc5, 0, 0xa1, 0xb2, 0xc3, 0xd4}}});
+                      },
+                      R"({"/disks/0/wwn": "0x5000c500a1b2c3d4",
+          "/disks/0/wwn_source": "scsi-vpd83",
+          "/disks/0/sources/2/placeholders": {"wwn": "all zero"},
+          "/disks/0/sources/6/placeholders": {"wwn": "all zero"}})"},
+        InventoryCase{"NamespaceIdInTheSerialsPlaceOnlyWhenNothingElseIsGiven",
+                      [](SimMachine& m) {
+                        Nvme(m);
+                        m.devices.physicalDrives[0].nvmeAnswer.reset();
+                        m.devices.physicalDrives[1] = m.devices.physicalDrives[0];
+                        m.wmi.AddInventoryDisk(1, u"S4EWNF0M123456", u"NVMe SSD 1TB", u"");
+                      },
+                      R"({"/disks/0/serial": "0025_3881_91B2_1234.",
+          "/disks/0/serial_source": "storage-descriptor", "/disks/0/serial_kind": "eui64",
+          "/disks/0/agree": true, "/disks/0/eui64": "0025388191b21234",
+          "/disks/0/eui64_source": "nvme-namespace",
+          "/disks/1/serial": "S4EWNF0M123456", "/disks/1/serial_source": "wmi",
+          "/disks/1/serial_kind": "serial", "/disks/1/agree": false})"},
+        InventoryCase{"NamespaceOfTheLogicalUnitAskedOfTheAdapterAfterTheDevice",
+                      [](SimMachine& m) {
+                        Nvme(m);
+                        SimPhysicalDrive& drive = m.devices.physicalDrives[0];
+                        drive.lun = 4;
+                        drive.namespaceId = 5;
+                        drive.nvmeNamespaceProperty = kStorageAdapterProtocolSpecificProperty;
+                        m.devices.physicalDrives[1] =
+                            MakeNvmeDrive(kNvmeId, "NVME-NO-ADDRESS", "M");
+                        m.devices.physicalDrives[1].lun.reset();
+                      },
+                      R"({"/disks/0/sources/5/size": 1000204886016,
+          "/disks/1/sources/5": {"name": "nvme-namespace", "ok": false, "error": "address: 1"},
+          "/disks/1/eui64_source": "scsi-vpd83", "/disks/1/size_source": "disk-geometry"})"},
+        InventoryCase{"DeviceIdOfTheLogicalUnitsBinaryDesignatorsOnly",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        m.devices.administrator = false;
+                        const Bytes naa6 = {0x60, 0x05, 0x07, 0x68, 0x01, 0x80, 0x81, 0x4f,
+                                            0x30, 0,    0,    0,    0,    0,    0x01, 0x2a};
+                        m.devices.physicalDrives[0].deviceIdDescriptor = MakeDeviceIdDescriptor(
+                            {{.association = 1, .identifier = Bytes(8, 0x51)},
+                             {.codeSet = 2, .identifier = Bytes(8, 0x52)},
+                             {.type = 2, .identifier = Bytes(12, 0x53)},
+                             {.identifier = naa6},
+                             {.type = 2,
+                              .identifier = {0, 0x25, 0x38, 0x81, 0x91, 0xb2, 0x12, 0x34}}});
+                      },
+                      R"({"/disks/0/wwn": "0x600507680180814f300000000000012a",
+          "/disks/0/eui64": "0025388191b21234", "/disks/0/eui64_source": "scsi-vpd83"})"},
+        InventoryCase{
+            "DeviceIdWalkEndsAtTheAnswersEnd",
+            [](SimMachine& m) {
+              m.devices.physicalDrives[0] = MakeSataDrive("FAR-NEXT", "DISK");
+              m.devices.physicalDrives[1] = MakeSataDrive("HUGE-SIZE", "DISK");
+              m.devices.administrator = false;
+              Bytes& far = *m.devices.physicalDrives[0].deviceIdDescriptor;
+              StoreLe32(far.data() + STORAGE_DEVICE_ID_DESCRIPTOR::NumberOfIdentifiers.offset,
+                        0xFFFFFFFF);
+              StoreLe16(far.data() + 12 + STORAGE_IDENTIFIER::NextOffset.offset, 20);
+              Bytes& huge = *m.devices.physicalDrives[1].deviceIdDescriptor;
+              StoreLe16(huge.data() + 12 + STORAGE_IDENTIFIER::IdentifierSize.offset, 0xFFFF);
+            },
+            R"({"/disks/0/sources/6/wwn": "0x5000c500a1b2c3d4",
+          "/disks/1/sources/6": {"name": "scsi-vpd83", "ok": true, "serial": null,
+                                 "model": null, "firmware": null}})"},
+        InventoryCase{"GeometryOfNoSize",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeUsbBridge("EMPTY", "CARD READER");
+                        m.devices.physicalDrives[0].geometry = MakeGeometryAnswer(0, 512);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("NEGATIVE", "CARD READER");
+                        m.devices.physicalDrives[1].geometry = MakeGeometryAnswer(1ull << 63, 512);
+                      },
+                      R"({"/disks/0/size": null, "/disks/0/size_source": null,
+          "/disks/0/logical_sector_size_source": "access-alignment", "/disks/1/size": null,
+          "/disks/1/sources/9": {"name": "disk-geometry", "ok": true, "serial": null,
+                                 "model": null, "firmware": null, "logical_sector_size": 512}})"},
+        InventoryCase{"DisksSharingIdentifiers",
+                      [](SimMachine& m) {
+                        for (const int drive : {0, 1})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("ONE-BRIDGE", "HUB");
+                        m.devices.physicalDrives[2] = MakeUsbBridge("OTHER", "HUB");
+                        m.devices.physicalDrives[3] = MakeSataDrive("CLONE-A", "SSD");
+                        m.devices.physicalDrives[4] = MakeSataDrive("CLONE-B", "SSD");
+                        for (const int drive : {5, 6})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("", "NO SERIAL");
+                        m.devices.physicalDrives[7] = MakeNvmeDrive(kNvmeId, "NVME-A", "NVMe");
+                        m.devices.physicalDrives[8] = MakeNvmeDrive(kNvmeId, "NVME-B", "NVMe");
+                      },
+                      R"({"/disks/0/shared_with": {"serial": ["\\\\.\\PhysicalDrive1"]},
+          "/disks/1/shared_with": {"serial": ["\\\\.\\PhysicalDrive0"]},
+          "/disks/2/shared_with": {},
+          "/disks/3/shared_with": {"wwn": ["\\\\.\\PhysicalDrive4"]},
+          "/disks/5/shared_with": {}, "/disks/6/shared_with": {},
+          "/disks/7/shared_with": {"eui64": ["\\\\.\\PhysicalDrive8"]}})"},
         InventoryCase{"Windows7HexEncodedSerialFromEverySource",
                       [](SimMachine& m) {
                         Descriptor("SATA HDD", kHexSerial)(m);
@@ -325,10 +437,18 @@ INSTANTIATE_TEST_SUITE_P(
                         m.devices.physicalDrives[0].nvmeProperty = 50;
                         m.devices.answerOverrides[kIoctlAtaPassThrough] = {Bytes(20)};
                         m.devices.answerOverrides[kIoctlScsiPassThrough] = {Bytes(10)};
+                        m.devices.answerOverrides[kIoctlScsiGetAddress] = {Bytes(7)};
+                        m.devices.physicalDrives[0].deviceIdDescriptor = Bytes(11);
+                        m.devices.physicalDrives[0].alignmentDescriptor = Bytes(23);
+                        m.devices.physicalDrives[0].seekPenaltyDescriptor = Bytes(8);
+                        m.devices.physicalDrives[0].geometry = Bytes(31);
                       },
                       R"({"/disks/0/bus": null, "/disks/0/sources/0/error": "short: 6",
           "/disks/0/sources/1/error": "short: 47", "/disks/0/sources/2/error": "short: 20",
-          "/disks/0/sources/3/error": "scsi-short: 10"})"},
+          "/disks/0/sources/3/error": "scsi-short: 10",
+          "/disks/0/sources/5/error": "address-short: 7", "/disks/0/sources/6/error": "short: 11",
+          "/disks/0/sources/7/error": "short: 23", "/disks/0/sources/8/error": "short: 8",
+          "/disks/0/sources/9/error": "short: 31", "/disks/0/size": null})"},
         InventoryCase{"WmiFailingForEveryDisk",
                       [](SimMachine& m) {
                         Sata(m);
