@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "protocol/nvme.h"
 
@@ -16,26 +17,30 @@ constexpr const char* kPreference[] = {
     kSourceScsiVpd83,   kSourceStorageDescriptor, kSourceSysfs,         kSourceAccessAlignment,
     kSourceSeekPenalty, kSourceDiskGeometry,      kSourceWmi,           kSourceUdev};
 
-const DiskSource* FindSource(const DiskEntry& disk, const char* name) {
-  for (const DiskSource& source : disk.sources) {
-    if (source.name == name) return &source;
+// The disk's sources that answered, in the order of preference.
+std::vector<const DiskSource*> Answering(const DiskEntry& disk) {
+  std::vector<const DiskSource*> answering;
+  for (const char* name : kPreference) {
+    for (const DiskSource& source : disk.sources) {
+      if (source.ok && source.name == name) answering.push_back(&source);
+    }
   }
-  return nullptr;
+  return answering;
 }
 
-// The first text the sources give, in the order of preference; a serial
-// that is a namespace's identifier only when no source gives another.
-void Settle(const DiskEntry& disk, std::optional<std::string> DiskSource::*field,
-            std::optional<std::string>& text, std::string& from) {
+// The first text the sources give; a serial that is a namespace's
+// identifier only when no source gives another.
+void Settle(const std::vector<const DiskSource*>& answering,
+            std::optional<std::string> DiskSource::*field, std::optional<std::string>& text,
+            std::string& from) {
   for (const bool translated : {false, true}) {
-    for (const char* name : kPreference) {
-      const DiskSource* source = FindSource(disk, name);
-      if (source == nullptr || !source->ok || !(source->*field)) continue;
+    for (const DiskSource* source : answering) {
+      if (!(source->*field)) continue;
       if (field == &DiskSource::serial &&
           TranslatedNamespaceSerialKind(*(source->*field)).has_value() != translated)
         continue;
       text = source->*field;
-      from = name;
+      from = source->name;
       return;
     }
   }
@@ -43,15 +48,14 @@ void Settle(const DiskEntry& disk, std::optional<std::string> DiskSource::*field
 
 // The first value of one field of the identity the sources give.
 template <typename Value>
-void SettleIdentity(DiskEntry& disk, std::optional<Value> DiskIdentity::*field,
-                    std::string IdentitySources::*from) {
+void SettleIdentity(DiskEntry& disk, const std::vector<const DiskSource*>& answering,
+                    std::optional<Value> DiskIdentity::*field, std::string IdentitySources::*from) {
   disk.identity.*field = std::nullopt;
   disk.identitySources.*from = "";
-  for (const char* name : kPreference) {
-    const DiskSource* source = FindSource(disk, name);
-    if (source == nullptr || !source->ok || !(source->identity.*field)) continue;
+  for (const DiskSource* source : answering) {
+    if (!(source->identity.*field)) continue;
     disk.identity.*field = source->identity.*field;
-    disk.identitySources.*from = name;
+    disk.identitySources.*from = source->name;
     return;
   }
 }
@@ -78,6 +82,13 @@ constexpr const char* kBusNames[] = {
 static_assert(std::size(kBusNames) == static_cast<std::size_t>(Bus::kOther));
 
 }  // namespace
+
+DiskSource::DiskSource() = default;
+DiskSource::DiskSource(const DiskSource& other) = default;
+DiskSource::DiskSource(DiskSource&& other) noexcept = default;
+DiskSource& DiskSource::operator=(const DiskSource& other) = default;
+DiskSource& DiskSource::operator=(DiskSource&& other) noexcept = default;
+DiskSource::~DiskSource() = default;
 
 DiskSource Refused(const char* name, std::string error, std::optional<std::string> via) {
   DiskSource source;
@@ -118,9 +129,10 @@ void SettleDisk(DiskEntry& disk) {
   disk.serialSource.clear();
   disk.modelSource.clear();
   disk.firmwareSource.clear();
-  Settle(disk, &DiskSource::serial, disk.serial, disk.serialSource);
-  Settle(disk, &DiskSource::model, disk.model, disk.modelSource);
-  Settle(disk, &DiskSource::firmware, disk.firmware, disk.firmwareSource);
+  const std::vector<const DiskSource*> answering = Answering(disk);
+  Settle(answering, &DiskSource::serial, disk.serial, disk.serialSource);
+  Settle(answering, &DiskSource::model, disk.model, disk.modelSource);
+  Settle(answering, &DiskSource::firmware, disk.firmware, disk.firmwareSource);
   disk.serialKind.clear();
   if (disk.serial) {
     const std::optional<IdentifierKind> translated = TranslatedNamespaceSerialKind(*disk.serial);
@@ -132,7 +144,7 @@ void SettleDisk(DiskEntry& disk) {
       disk.agree = false;
   }
   ForEachIdentityField(
-      [&](const char*, auto field, auto from) { SettleIdentity(disk, field, from); });
+      [&](const char*, auto field, auto from) { SettleIdentity(disk, answering, field, from); });
 }
 
 void MarkSharedIdentifiers(DiskInventory& inventory) {

@@ -53,6 +53,14 @@ struct DiskSource {
   // What the source gave of the disk's identity, and the identifiers it
   // gave as placeholders.
   DiskIdentity identity;
+
+  // Out of line, as DiskIdentity's: a disk keeps ten of these.
+  DiskSource();
+  DiskSource(const DiskSource& other);
+  DiskSource(DiskSource&& other) noexcept;
+  DiskSource& operator=(const DiskSource& other);
+  DiskSource& operator=(DiskSource&& other) noexcept;
+  ~DiskSource();
 };
 
 // A source that failed at a step ("open: 5") or does not apply.

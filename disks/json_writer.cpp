@@ -64,31 +64,38 @@ void AppendText(std::string& out, const char* name, const std::optional<std::str
 
 bool FromWmi(const std::string& source) { return source == kSourceWmi; }
 
-// The values of an identity field: text of device bytes (identifiers are
-// hex digits), numbers, booleans.
-void AppendValue(std::string& out, const std::optional<std::string>& text) {
-  if (text) {
-    AppendJsonBytes(out, *text);
-  } else {
-    out += "null";
-  }
+// The literal of an identity field's value, none for null: text of device
+// bytes (identifiers are hex digits), a number, a boolean. Only these are
+// written once per type; the appending is not.
+std::optional<std::string> Literal(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  std::string literal;
+  AppendJsonBytes(literal, *text);
+  return literal;
 }
 template <typename Number>
-void AppendValue(std::string& out, const std::optional<Number>& number) {
-  out += number ? std::to_string(*number) : "null";
+std::optional<std::string> Literal(const std::optional<Number>& number) {
+  if (!number) return std::nullopt;
+  return std::to_string(*number);
 }
-void AppendValue(std::string& out, const std::optional<bool>& value) {
-  out += !value ? "null" : *value ? "true" : "false";
+std::optional<std::string> Literal(const std::optional<bool>& value) {
+  if (!value) return std::nullopt;
+  return *value ? "true" : "false";
+}
+
+// A field a source gave: only when it gave it.
+void AppendGiven(std::string& out, const char* name, const std::optional<std::string>& literal) {
+  if (!literal) return;
+  out += ", ";
+  AppendField(out, name);
+  out += *literal;
 }
 
 // The identity a source gave: only the fields it gave, then the
 // placeholders it gave, named by field.
 void AppendSourceIdentity(std::string& out, const DiskIdentity& identity) {
   ForEachIdentityField([&](const char* name, auto field, auto) {
-    if (!(identity.*field)) return;
-    out += ", ";
-    AppendField(out, name);
-    AppendValue(out, identity.*field);
+    AppendGiven(out, name, Literal(identity.*field));
   });
   if (identity.placeholders.empty()) return;
   out += ", ";
@@ -96,29 +103,35 @@ void AppendSourceIdentity(std::string& out, const DiskIdentity& identity) {
   out += '{';
   for (std::size_t at = 0; at < identity.placeholders.size(); ++at) {
     if (at > 0) out += ", ";
-    AppendField(out, identity.placeholders[at].field.c_str());
+    AppendJsonBytes(out, identity.placeholders[at].field);
+    out += ": ";
     AppendJsonBytes(out, identity.placeholders[at].reason);
   }
   out += '}';
 }
 
-// Each field of the disk's identity and its source: two identifiers a
-// line, then the size, each sector size, and the rotation on lines of
-// their own.
+// One field of the disk's identity and its source: two identifiers a line,
+// then the size, each sector size, and the rotation on lines of their own.
+void AppendDiskField(std::string& out, int written, const char* name,
+                     const std::optional<std::string>& literal, const std::string& source) {
+  out += written == 1 || written == 3 || written == 8 ? ", " : ",\n   ";
+  AppendField(out, name);
+  out += literal.value_or("null");
+  out += ", \"";
+  out += name;
+  out += "_source\": ";
+  if (literal) {
+    AppendJsonBytes(out, source);
+  } else {
+    out += "null";
+  }
+}
+
 void AppendDiskIdentity(std::string& out, const DiskEntry& disk) {
   int written = 0;
   ForEachIdentityField([&](const char* name, auto field, auto from) {
-    out += written == 1 || written == 3 || written == 8 ? ", " : ",\n   ";
-    ++written;
-    AppendField(out, name);
-    AppendValue(out, disk.identity.*field);
-    out += ", ";
-    AppendField(out, (std::string(name) + "_source").c_str());
-    if (disk.identity.*field) {
-      AppendJsonBytes(out, disk.identitySources.*from);
-    } else {
-      out += "null";
-    }
+    AppendDiskField(out, written++, name, Literal(disk.identity.*field),
+                    disk.identitySources.*from);
   });
 }
 

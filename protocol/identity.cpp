@@ -23,14 +23,25 @@ std::optional<std::string> DiskIdentity::*Member(IdentifierKind kind) {
 }
 
 std::string Formatted(IdentifierKind kind, std::span<const std::uint8_t> bytes) {
-  const std::string digits = HexDigits(bytes);
-  if (kind == IdentifierKind::kWwn) return "0x" + digits;
-  if (kind != IdentifierKind::kUuid || digits.size() != 32) return digits;
-  return digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) + "-" +
-         digits.substr(16, 4) + "-" + digits.substr(20);
+  if (kind == IdentifierKind::kWwn) return "0x" + HexDigits(bytes);
+  if (kind != IdentifierKind::kUuid || bytes.size() != 16) return HexDigits(bytes);
+  // 8-4-4-4-12 digits: a dash before bytes 4, 6, 8 and 10.
+  std::string uuid;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (at == 4 || at == 6 || at == 8 || at == 10) uuid += '-';
+    uuid += HexDigits(bytes.subspan(at, 1));
+  }
+  return uuid;
 }
 
 }  // namespace
+
+DiskIdentity::DiskIdentity() = default;
+DiskIdentity::DiskIdentity(const DiskIdentity& other) = default;
+DiskIdentity::DiskIdentity(DiskIdentity&& other) noexcept = default;
+DiskIdentity& DiskIdentity::operator=(const DiskIdentity& other) = default;
+DiskIdentity& DiskIdentity::operator=(DiskIdentity&& other) noexcept = default;
+DiskIdentity::~DiskIdentity() = default;
 
 const char* IdentifierName(IdentifierKind kind) {
   switch (kind) {

@@ -36,6 +36,16 @@ struct DiskIdentity {
   std::optional<bool> rotational;
   std::optional<std::uint32_t> rotationRate;  // revolutions per minute
   std::vector<Placeholder> placeholders;
+
+  // Out of line: copies and moves of the texts are made in one place, not
+  // at every answer read and source kept, which would grow the Windows
+  // images by tens of kilobytes.
+  DiskIdentity();
+  DiskIdentity(const DiskIdentity& other);
+  DiskIdentity(DiskIdentity&& other) noexcept;
+  DiskIdentity& operator=(const DiskIdentity& other);
+  DiskIdentity& operator=(DiskIdentity&& other) noexcept;
+  ~DiskIdentity();
 };
 
 enum class IdentifierKind { kWwn, kEui64, kNguid, kUuid };

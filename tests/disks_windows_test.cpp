@@ -187,22 +187,6 @@ INSTANTIATE_TEST_SUITE_P(
                       R"({"/disks/0/sources/5/size": 1000204886016,
           "/disks/1/sources/5": {"name": "nvme-namespace", "ok": false, "error": "address: 1"},
           "/disks/1/eui64_source": "scsi-vpd83", "/disks/1/size_source": "disk-geometry"})"},
-        InventoryCase{"DeviceIdOfTheLogicalUnitsBinaryDesignatorsOnly",
-                      [](SimMachine& m) {
-                        Sata(m);
-                        m.devices.administrator = false;
-                        const Bytes naa6 = {0x60, 0x05, 0x07, 0x68, 0x01, 0x80, 0x81, 0x4f,
-                                            0x30, 0,    0,    0,    0,    0,    0x01, 0x2a};
-                        m.devices.physicalDrives[0].deviceIdDescriptor = MakeDeviceIdDescriptor(
-                            {{.association = 1, .identifier = Bytes(8, 0x51)},
-                             {.codeSet = 2, .identifier = Bytes(8, 0x52)},
-                             {.type = 2, .identifier = Bytes(12, 0x53)},
-                             {.identifier = naa6},
-                             {.type = 2,
-                              .identifier = {0, 0x25, 0x38, 0x81, 0x91, 0xb2, 0x12, 0x34}}});
-                      },
-                      R"({"/disks/0/wwn": "0x600507680180814f300000000000012a",
-          "/disks/0/eui64": "0025388191b21234", "/disks/0/eui64_source": "scsi-vpd83"})"},
         InventoryCase{
             "DeviceIdWalkEndsAtTheAnswersEnd",
             [](SimMachine& m) {

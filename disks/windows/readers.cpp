@@ -155,8 +155,8 @@ AnswerRead ReadDeviceIdDescriptor(const std::uint8_t* answer, std::size_t size,
     DiskIdentity identity;
     const std::uint32_t count = LoadLe32(held.data() + Descriptor::NumberOfIdentifiers.offset);
     std::size_t at = Descriptor::Identifiers.offset;
-    // NextOffset is at least 1 on every turn, so the walk leaves the answer
-    // after as many turns as it has bytes.
+    // A NextOffset of 0 ends the walk and any other moves it on, so it
+    // leaves the answer after as many turns as the answer has bytes at most.
     for (std::uint32_t turn = 0; turn < count && at + Identifier::Identifier.offset <= held.size();
          ++turn) {
       const std::uint8_t* header = held.data() + at;

@@ -21,7 +21,8 @@ constexpr std::uint32_t kShareReadWrite = kFileShareRead | kFileShareWrite;
 // Room for a device descriptor with its texts and the bus's raw properties.
 constexpr std::uint32_t kDescriptorAnswerSize = 4096;
 // Room for the other property descriptors: the device id descriptor holds a
-// few designators of at most 20 bytes and a header each.
+// few designators of a few dozen bytes each (a longer answer is read as far
+// as it fits).
 constexpr std::uint32_t kPropertyAnswerSize = 1024;
 
 using AnswerReader = AnswerRead (*)(const std::uint8_t* answer, std::size_t size,

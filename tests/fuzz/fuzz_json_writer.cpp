@@ -167,10 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The table of the same inventory, sizes of any value as lsblk writes them.
   const std::string table = hdsn::FormatDiskTable(inventory);
   FUZZ_CHECK(!table.empty() && table.back() == '\n');
-  const std::string size = hdsn::HumanSize(in.ConsumeIntegral<std::uint64_t>());
-  FUZZ_CHECK(size.size() >= 2 && std::string("BKMGTPE").find(size.back()) != std::string::npos);
-  const std::size_t point = size.find('.');
-  FUZZ_CHECK(point == std::string::npos || (point + 3 == size.size() && size[point + 1] != '0'));
-  FUZZ_CHECK(std::stoul(size) <= 1024);
+  const std::string shown = hdsn::HumanSize(in.ConsumeIntegral<std::uint64_t>());
+  FUZZ_CHECK(shown.size() >= 2 && std::string("BKMGTPE").find(shown.back()) != std::string::npos);
+  const std::size_t point = shown.find('.');
+  FUZZ_CHECK(point == std::string::npos || (point + 3 == shown.size() && shown[point + 1] != '0'));
+  FUZZ_CHECK(std::stoul(shown) <= 1024);
   return 0;
 }
