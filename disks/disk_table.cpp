@@ -7,7 +7,8 @@
 namespace hdsn {
 namespace {
 
-constexpr std::size_t kColumns = 6;
+constexpr std::size_t kColumns = 7;
+constexpr std::size_t kSizeColumn = 2;
 using Row = std::array<std::string, kColumns>;
 constexpr char kMissing[] = "-";
 
@@ -34,6 +35,7 @@ constexpr char kSystemMark[] = "*";
 Row DiskRow(const DiskEntry& disk) {
   return {DiskName(disk) + (disk.system.value_or(false) ? kSystemMark : ""),
           disk.bus ? BusName(*disk.bus) : kMissing,
+          disk.identity.size ? HumanSize(*disk.identity.size) : kMissing,
           ShownOrMissing(disk.serial),
           ShownOrMissing(disk.model),
           ShownOrMissing(disk.firmware),
@@ -43,8 +45,10 @@ Row DiskRow(const DiskEntry& disk) {
 void AppendRow(std::string& out, const Row& row, const std::array<std::size_t, kColumns>& widths) {
   std::string line;
   for (std::size_t column = 0; column < kColumns; ++column) {
+    const std::size_t pad = widths[column] - row[column].size();
+    if (column == kSizeColumn) line.append(pad, ' ');
     line += row[column];
-    if (column + 1 < kColumns) line.append(widths[column] - row[column].size() + 2, ' ');
+    if (column + 1 < kColumns) line.append((column == kSizeColumn ? 0 : pad) + 2, ' ');
   }
   out += line;
   out += '\n';
@@ -64,12 +68,40 @@ void AppendDisagreement(std::string& out, const DiskEntry& disk) {
 
 }  // namespace
 
+std::string HumanSize(std::uint64_t bytes) {
+  constexpr char kSuffixes[] = "BKMGTPE";
+  int shift = 10;
+  while (shift <= 60 && bytes >= std::uint64_t{1} << shift) shift += 10;
+  const int exponent = shift - 10;
+  std::uint64_t whole = bytes >> exponent;
+  std::uint64_t fraction = bytes - (whole << exponent);
+  if (fraction != 0) {
+    // Thousandths, truncated, then rounded half up to tenths: 0.95 and more
+    // make the next whole number.
+    fraction = fraction >= UINT64_MAX / 1000
+                   ? fraction / 1024 * 1000 / (std::uint64_t{1} << (exponent - 10))
+                   : fraction * 1000 / (std::uint64_t{1} << exponent);
+    fraction = (fraction + 50) / 100;
+    if (fraction == 10) {
+      ++whole;
+      fraction = 0;
+    }
+  }
+  std::string text = std::to_string(whole);
+  if (fraction != 0) {
+    text += '.';
+    text += static_cast<char>('0' + fraction);
+  }
+  text += kSuffixes[exponent / 10];
+  return text;
+}
+
 std::string FormatDiskTable(const DiskInventory& inventory) {
   std::string out;
   if (inventory.disks.empty()) {
     out += "No disk found.\n";
   } else {
-    std::vector<Row> rows = {{"Disk", "Bus", "Serial", "Model", "Firmware", "Source"}};
+    std::vector<Row> rows = {{"Disk", "Bus", "Size", "Serial", "Model", "Firmware", "Source"}};
     for (const DiskEntry& disk : inventory.disks) rows.push_back(DiskRow(disk));
     std::array<std::size_t, kColumns> widths{};
     for (const Row& row : rows) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace hdsn {
 namespace {
@@ -63,6 +64,102 @@ void AppendText(std::string& out, const char* name, const std::optional<std::str
 
 bool FromWmi(const std::string& source) { return source == kSourceWmi; }
 
+// The literal of an identity field's value, none for null: text of device
+// bytes (identifiers are hex digits), a number, a boolean. Only these are
+// written once per type; the appending is not.
+std::optional<std::string> Literal(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  std::string literal;
+  AppendJsonBytes(literal, *text);
+  return literal;
+}
+template <typename Number>
+std::optional<std::string> Literal(const std::optional<Number>& number) {
+  if (!number) return std::nullopt;
+  return std::to_string(*number);
+}
+std::optional<std::string> Literal(const std::optional<bool>& value) {
+  if (!value) return std::nullopt;
+  return *value ? "true" : "false";
+}
+
+// A field a source gave: only when it gave it.
+void AppendGiven(std::string& out, const char* name, const std::optional<std::string>& literal) {
+  if (!literal) return;
+  out += ", ";
+  AppendField(out, name);
+  out += *literal;
+}
+
+// The identity a source gave: only the fields it gave, then the
+// placeholders it gave, named by field.
+void AppendSourceIdentity(std::string& out, const DiskIdentity& identity) {
+  ForEachIdentityField([&](const char* name, auto field, auto) {
+    AppendGiven(out, name, Literal(identity.*field));
+  });
+  if (identity.placeholders.empty()) return;
+  out += ", ";
+  AppendField(out, "placeholders");
+  out += '{';
+  for (std::size_t at = 0; at < identity.placeholders.size(); ++at) {
+    if (at > 0) out += ", ";
+    AppendJsonBytes(out, identity.placeholders[at].field);
+    out += ": ";
+    AppendJsonBytes(out, identity.placeholders[at].reason);
+  }
+  out += '}';
+}
+
+// One field of the disk's identity and its source: two identifiers a line,
+// then the size, each sector size, and the rotation on lines of their own.
+void AppendDiskField(std::string& out, int written, const char* name,
+                     const std::optional<std::string>& literal, const std::string& source) {
+  out += written == 1 || written == 3 || written == 8 ? ", " : ",\n   ";
+  AppendField(out, name);
+  out += literal.value_or("null");
+  out += ", \"";
+  out += name;
+  out += "_source\": ";
+  if (literal) {
+    AppendJsonBytes(out, source);
+  } else {
+    out += "null";
+  }
+}
+
+void AppendDiskIdentity(std::string& out, const DiskEntry& disk) {
+  int written = 0;
+  ForEachIdentityField([&](const char* name, auto field, auto from) {
+    AppendDiskField(out, written++, name, Literal(disk.identity.*field),
+                    disk.identitySources.*from);
+  });
+}
+
+void AppendDevices(std::string& out, const char* name, const std::vector<std::string>& devices,
+                   bool& first) {
+  if (devices.empty()) return;
+  if (!first) out += ", ";
+  first = false;
+  AppendField(out, name);
+  out += '[';
+  for (std::size_t at = 0; at < devices.size(); ++at) {
+    if (at > 0) out += ", ";
+    AppendJsonBytes(out, devices[at]);
+  }
+  out += ']';
+}
+
+void AppendShared(std::string& out, const SharedIdentifiers& shared) {
+  AppendField(out, "shared_with");
+  out += '{';
+  bool first = true;
+  AppendDevices(out, "serial", shared.serial, first);
+  AppendDevices(out, "wwn", shared.wwn, first);
+  AppendDevices(out, "eui64", shared.eui64, first);
+  AppendDevices(out, "nguid", shared.nguid, first);
+  out += '}';
+}
+
 void AppendSource(std::string& out, const DiskSource& source, bool withVia) {
   out += '{';
   AppendField(out, "name");
@@ -82,6 +179,7 @@ void AppendSource(std::string& out, const DiskSource& source, bool withVia) {
     AppendText(out, "model", source.model, utf8);
     out += ", ";
     AppendText(out, "firmware", source.firmware, utf8);
+    AppendSourceIdentity(out, source.identity);
   } else {
     out += ", ";
     AppendField(out, "error");
@@ -122,6 +220,13 @@ void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   } else {
     out += "null";
   }
+  out += ", ";
+  AppendField(out, "serial_kind");
+  if (disk.serial) {
+    AppendJsonBytes(out, disk.serialKind);
+  } else {
+    out += "null";
+  }
   out += ",\n   ";
   AppendText(out, "model", disk.model, FromWmi(disk.modelSource));
   out += ", ";
@@ -129,6 +234,9 @@ void AppendDisk(std::string& out, const DiskEntry& disk, bool withVia) {
   out += ", ";
   AppendField(out, "agree");
   out += disk.agree ? "true" : "false";
+  AppendDiskIdentity(out, disk);
+  out += ",\n   ";
+  AppendShared(out, disk.sharedWith);
   out += ",\n   ";
   AppendField(out, "sources");
   out += '[';
@@ -185,7 +293,7 @@ void AppendJsonUtf8(std::string& out, std::string_view text) {
 }
 
 std::string FormatInventoryJson(const DiskInventory& inventory) {
-  std::string out = "{\"schema_version\": 2,\n \"disks\": [";
+  std::string out = "{\"schema_version\": 3,\n \"disks\": [";
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
     out += at == 0 ? "\n" : ",\n";
     AppendDisk(out, inventory.disks[at], inventory.sourcesHaveVia);

@@ -18,9 +18,9 @@ void AppendJsonBytes(std::string& out, std::string_view bytes);
 // \u00XX.
 void AppendJsonUtf8(std::string& out, std::string_view text);
 
-// The whole document, version 2, ending in a line feed:
-// {"schema_version": 2, "disks": [{"index": ..., "device": ..., "sources": [...]}, ...],
-//  "system_volume": {...}}
+// The whole document, version 3, ending in a line feed:
+// {"schema_version": 3, "disks": [{"index": ..., "device": ..., "wwn": ..., "shared_with": {...},
+//  "sources": [...]}, ...], "system_volume": {...}}
 std::string FormatInventoryJson(const DiskInventory& inventory);
 
 }  // namespace hdsn

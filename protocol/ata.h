@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "protocol/identity.h"
 #include "protocol/text.h"
 
 namespace hdsn {
@@ -61,8 +62,26 @@ SourceTexts ReadIdentifyTexts(std::span<const std::uint8_t> data);
 // source's error and never wins over a good source.
 std::string CheckIdentifyData(std::span<const std::uint8_t> data);
 
-// The texts of IDENTIFY data once it passed CheckIdentifyData; its error
-// otherwise.
+// The texts and the identity of IDENTIFY data once it passed
+// CheckIdentifyData; its error otherwise.
 AnswerRead ReadCheckedIdentify(std::span<const std::uint8_t> data);
+
+// The words of a disk's identity. A word of capabilities or settings counts
+// only when its bits 15:14 are 01b, as the standard marks a word that holds
+// what it says.
+inline constexpr int kCapabilitiesWord = 49;             // bit 9: LBA supported
+inline constexpr int kLba28CapacityFirstWord = 60;       // 60-61, low word first
+inline constexpr int kCommandSet2Word = 83;              // bit 10: 48-bit addressing
+inline constexpr int kFeatureDefaultWord = 87;           // bit 8: words 108-111 hold the WWN
+inline constexpr int kLba48CapacityFirstWord = 100;      // 100-103, low word first
+inline constexpr int kSectorSizesWord = 106;             // bits 13, 12 and 3:0, below
+inline constexpr int kWwnFirstWord = 108;                // 108-111, most significant first
+inline constexpr int kLogicalSectorSizeFirstWord = 117;  // 117-118, in 16-bit words
+inline constexpr int kRotationRateWord = 217;
+
+// The WWN, the capacity in bytes, the logical and physical sector sizes
+// and the rotation of IDENTIFY data; at most 512 bytes are read, and each
+// value only when every word it needs came.
+DiskIdentity ReadIdentifyIdentity(std::span<const std::uint8_t> data);
 
 }  // namespace hdsn

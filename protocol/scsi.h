@@ -1,7 +1,8 @@
-// SCSI as hdsn-disks speaks it: the two command blocks it sends (INQUIRY of
-// the unit serial number page, and IDENTIFY DEVICE wrapped in ATA
-// PASS-THROUGH (16) of the SCSI / ATA Translation standard), the page that
-// comes back, and how an answer is judged. Whatever carries the command
+// SCSI as hdsn-disks speaks it: the command blocks it sends (INQUIRY of
+// the unit serial number, device identification and block device
+// characteristics pages, and IDENTIFY DEVICE wrapped in ATA PASS-THROUGH
+// (16) of the SCSI / ATA Translation standard), the pages that come back,
+// and how an answer is judged. Whatever carries the command
 // (IOCTL_SCSI_PASS_THROUGH, SG_IO), the command block, the data asked for,
 // the room for sense data and the judgement are the same, and so is every
 // error text. Offsets and widths in bytes.
@@ -44,6 +45,45 @@ struct VPD_SERIAL_NUMBER_PAGE {
   static constexpr Field SerialNumber{4, 0};
 };
 static_assert(Adjacent(VPD_SERIAL_NUMBER_PAGE::PageLength, VPD_SERIAL_NUMBER_PAGE::SerialNumber));
+
+// The device identification page: after its header, page length bytes of
+// designation descriptors, each a 4-byte header and its designator.
+inline constexpr std::uint8_t kVpdDeviceIdentificationPage = 0x83;
+struct VPD_IDENTIFICATION_PAGE {
+  static constexpr Field DeviceType{0, 1};
+  static constexpr Field PageCode{1, 1};
+  static constexpr Field PageLength{2, 2};  // big-endian: bytes after this field
+  static constexpr Field Descriptors{4, 0};
+};
+static_assert(Adjacent(VPD_IDENTIFICATION_PAGE::PageLength, VPD_IDENTIFICATION_PAGE::Descriptors));
+struct VPD_IDENTIFICATION_DESCRIPTOR {
+  static constexpr Field CodeSet{0, 1};         // bits 3:0; the protocol identifier above
+  static constexpr Field IdentifierType{1, 1};  // PIV (7), association (5:4), type (3:0)
+  static constexpr Field Reserved{2, 1};
+  static constexpr Field IdentifierLength{3, 1};
+  static constexpr Field Identifier{4, 0};
+};
+static_assert(Adjacent(VPD_IDENTIFICATION_DESCRIPTOR::IdentifierLength,
+                       VPD_IDENTIFICATION_DESCRIPTOR::Identifier));
+// The values of a designator this program reads: binary, an EUI-64 or an
+// NAA name, naming the logical unit (not a port or the target device).
+inline constexpr std::uint8_t kDesignatorCodeSetBinary = 1;
+inline constexpr std::uint8_t kDesignatorTypeEui64 = 2;
+inline constexpr std::uint8_t kDesignatorTypeNaa = 3;
+inline constexpr std::uint8_t kDesignatorAssociationLogicalUnit = 0;
+
+// The block device characteristics page; its medium rotation rate as ATA's
+// IDENTIFY word 217 encodes it.
+inline constexpr std::uint8_t kVpdBlockDeviceCharacteristicsPage = 0xB1;
+struct VPD_BLOCK_DEVICE_CHARACTERISTICS_PAGE {
+  static constexpr Field DeviceType{0, 1};
+  static constexpr Field PageCode{1, 1};
+  static constexpr Field PageLength{2, 2};          // big-endian
+  static constexpr Field MediumRotationRate{4, 2};  // big-endian
+  static constexpr std::size_t kSize = 64;
+};
+static_assert(Adjacent(VPD_BLOCK_DEVICE_CHARACTERISTICS_PAGE::PageLength,
+                       VPD_BLOCK_DEVICE_CHARACTERISTICS_PAGE::MediumRotationRate));
 
 // ATA PASS-THROUGH (16): an ATA command wrapped in a SCSI command block,
 // which most USB-to-SATA bridges pass on to the drive. Each 16-bit register
@@ -99,6 +139,12 @@ inline constexpr std::uint8_t kScsiSenseSize = 32;
 // bridges want.
 inline constexpr std::uint16_t kVpdSerialAllocation = 252;
 static_assert(kVpdSerialAllocation % 4 == 0);
+// The device identification page asked for: the same room, which holds the
+// logical unit's names, its ports' and the target's (a page cut short keeps
+// its whole designators); the block device characteristics page is 64 bytes.
+inline constexpr std::uint16_t kVpdDeviceIdAllocation = 252;
+inline constexpr std::uint16_t kVpdBlockCharacteristicsAllocation =
+    layout::VPD_BLOCK_DEVICE_CHARACTERISTICS_PAGE::kSize;
 
 // INQUIRY of a vital product data page, asking for allocationLength bytes.
 constexpr std::array<std::uint8_t, layout::InquiryCdb6::kSize> VpdInquiryCdb(
@@ -132,10 +178,30 @@ inline constexpr auto kSatIdentifyCdb = SatIdentifyCdb();
 inline constexpr auto kVpdSerialCdb =
     VpdInquiryCdb(layout::kVpdSerialNumberPage, kVpdSerialAllocation);
 
+inline constexpr auto kVpdDeviceIdCdb =
+    VpdInquiryCdb(layout::kVpdDeviceIdentificationPage, kVpdDeviceIdAllocation);
+inline constexpr auto kVpdBlockCharacteristicsCdb =
+    VpdInquiryCdb(layout::kVpdBlockDeviceCharacteristicsPage, kVpdBlockCharacteristicsAllocation);
+
 // The serial of a unit serial number page (VPD 0x80): from byte 4 for its
 // page length, cut to the data; trimmed, never decoded. None for a page of
 // another code.
 SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page);
+
+// One designator of a device identification page, wherever it was read
+// (the page itself, or a system's copy of its descriptors): an NAA name of
+// 8 or 16 bytes of the logical unit is its WWN; an EUI-64 designator of 8
+// bytes its EUI-64, of 16 bytes (how an NVMe namespace's NGUID is
+// translated) its NGUID. Every other designator says nothing here.
+void TakeScsiDesignator(DiskIdentity& identity, std::uint8_t codeSet, std::uint8_t type,
+                        std::uint8_t association, std::span<const std::uint8_t> designator);
+// The designators of a device identification page (VPD 0x83) that lie
+// wholly inside its page length and the data. None for a page of another
+// code.
+DiskIdentity ReadVpdDeviceIdentification(std::span<const std::uint8_t> page);
+// The rotation of a block device characteristics page (VPD 0xB1), when its
+// page length and the data hold bytes 4-5. None for a page of another code.
+DiskIdentity ReadVpdBlockCharacteristics(std::span<const std::uint8_t> page);
 
 // A SCSI command the program sends, the same on every system. `step` starts
 // each of its errors: "sat: 1" when the system's pass-through request itself
@@ -145,12 +211,15 @@ SourceTexts ReadVpdSerialTexts(std::span<const std::uint8_t> page);
 // than GOOD (CHECK CONDITION from a bridge that knows no SAT), "sat-data: 0"
 // for a GOOD answer without data where data is needed; and the error of
 // `check`, when the query has one, for data that must not be believed.
+// `read` and `identify` take what the answer holds of the drive's texts
+// and of its identity; either may be none.
 struct ScsiQuery {
   const char* step;
   std::span<const std::uint8_t> cdb;
   std::uint32_t dataSize;  // the bytes asked of the device
   bool needsData;
   SourceTexts (*read)(std::span<const std::uint8_t> data);
+  DiskIdentity (*identify)(std::span<const std::uint8_t> data) = nullptr;
   std::string (*check)(std::span<const std::uint8_t> data) = nullptr;
 };
 
@@ -160,10 +229,25 @@ inline constexpr ScsiQuery kSatIdentifyQuery{"sat",
                                              kIdentifyBlockSize,
                                              /*needsData=*/true,
                                              &ReadIdentifyTexts,
+                                             &ReadIdentifyIdentity,
                                              &CheckIdentifyData};
 // scsi-vpd80: INQUIRY of the unit serial number page.
 inline constexpr ScsiQuery kVpdSerialQuery{"scsi", kVpdSerialCdb, kVpdSerialAllocation,
                                            /*needsData=*/false, &ReadVpdSerialTexts};
+// INQUIRY of the device identification and of the block device
+// characteristics page; both fail as scsi-vpd80's INQUIRY does.
+inline constexpr ScsiQuery kVpdDeviceIdQuery{"scsi",
+                                             kVpdDeviceIdCdb,
+                                             kVpdDeviceIdAllocation,
+                                             /*needsData=*/false,
+                                             nullptr,
+                                             &ReadVpdDeviceIdentification};
+inline constexpr ScsiQuery kVpdBlockCharacteristicsQuery{"scsi",
+                                                         kVpdBlockCharacteristicsCdb,
+                                                         kVpdBlockCharacteristicsAllocation,
+                                                         /*needsData=*/false,
+                                                         nullptr,
+                                                         &ReadVpdBlockCharacteristics};
 
 // The name of a step of the query: "sat" for an empty failure, "sat-status"
 // for "status"; and its error with a code, "sat-status: 2".

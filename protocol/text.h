@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/identity.h"
+
 namespace hdsn {
 
 // The three texts a drive gives of itself; nullopt for a text not given.
@@ -18,10 +20,12 @@ struct SourceTexts {
 };
 
 // What an answer said: error is empty when it was usable, else the step that
-// failed and its code ("short: 6", "sat-status: 2"); the texts are then none.
+// failed and its code ("short: 6", "sat-status: 2"); the texts and the
+// identity are then none.
 struct AnswerRead {
   std::string error;
   SourceTexts texts;
+  DiskIdentity identity = {};
 };
 
 // "step: code", the form of every error of a source.

@@ -73,7 +73,7 @@ TEST_P(LinuxMachines, ListEveryDiskWithWhatEachSourceSaid) {
   const int status = m.RunDisks({"--json"});
   RecordJson(m.console.output);
   const json document = json::parse(m.console.output);
-  EXPECT_EQ(document.at("schema_version"), 2);
+  EXPECT_EQ(document.at("schema_version"), 3);
   bool anySerial = false;
   for (const json& disk : document.at("disks")) {
     anySerial |= !disk.at("serial").is_null();
@@ -707,8 +707,8 @@ TEST(LinuxProgram, TableNamesDisksByTheirNodes) {
   MountRoot(m.system, "vda");
   EXPECT_EQ(m.RunDisks(), 0);
   EXPECT_EQ(m.console.output,
-            "Disk       Bus      Serial  Model  Firmware  Source\n"
-            "/dev/vda*  Virtual  VBLK-1  -      -         sysfs\n"
+            "Disk       Bus      Size  Serial  Model  Firmware  Source\n"
+            "/dev/vda*  Virtual     -  VBLK-1  -      -         sysfs\n"
             "* holds the system volume /\n"
             "\n"
             "System volume / serial -\n");

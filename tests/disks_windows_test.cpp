@@ -25,8 +25,9 @@ constexpr char kNvmeId[] = "0025_3881_91B2_1234.";
 // words, low byte first, in hexadecimal.
 constexpr char kHexSerial[] = "2020202057202d4443575a413541333234373538";
 constexpr bool k64 = sizeof(void*) == 8;
-const std::vector<std::string> kSourceNames = {"storage-descriptor", "nvme-identify",
-                                               "ata-identify", "scsi-vpd80", "wmi"};
+const std::vector<std::string> kSourceNames = {
+    "storage-descriptor", "nvme-identify", "ata-identify",     "scsi-vpd80",   "wmi",
+    "nvme-namespace",     "scsi-vpd83",    "access-alignment", "seek-penalty", "disk-geometry"};
 
 struct InventoryCase {
   const char* name;
@@ -91,8 +92,16 @@ INSTANTIATE_TEST_SUITE_P(
         InventoryCase{"NvmeWithoutAdministratorRights", Nvme, R"({"indexes": [0], "/disks/0": {
           "index": 0, "device": "\\\\.\\PhysicalDrive0", "bus": "NVMe", "removable": false,
           "system": null,
-          "serial": "NVME0R123456A", "serial_source": "nvme-identify",
-          "model": "NVMe SSD 1TB", "firmware": "NV-FW-01", "agree": false, "sources": [
+          "serial": "NVME0R123456A", "serial_source": "nvme-identify", "serial_kind": "serial",
+          "model": "NVMe SSD 1TB", "firmware": "NV-FW-01", "agree": false,
+          "wwn": null, "wwn_source": null,
+          "eui64": "0025388191b21234", "eui64_source": "nvme-namespace",
+          "nguid": null, "nguid_source": null, "uuid": null, "uuid_source": null,
+          "size": 1000204886016, "size_source": "nvme-namespace",
+          "logical_sector_size": 512, "logical_sector_size_source": "nvme-namespace",
+          "physical_sector_size": 512, "physical_sector_size_source": "access-alignment",
+          "rotational": false, "rotational_source": "seek-penalty",
+          "rotation_rate": null, "rotation_rate_source": null, "shared_with": {}, "sources": [
           {"name": "storage-descriptor", "ok": true, "serial": "0025_3881_91B2_1234.",
            "model": "NVMe SSD 1TB", "firmware": "1.0"},
           {"name": "nvme-identify", "ok": true, "serial": "NVME0R123456A",
@@ -100,13 +109,31 @@ INSTANTIATE_TEST_SUITE_P(
           {"name": "ata-identify", "ok": false, "error": "open: 5"},
           {"name": "scsi-vpd80", "ok": false, "error": "open: 5"},
           {"name": "wmi", "ok": true, "serial": "0025_3881_91B2_1234.",
-           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01"}]},
+           "model": "NVMe SSD 1TB", "firmware": "NV-FW-01"},
+          {"name": "nvme-namespace", "ok": true, "serial": null, "model": null, "firmware": null,
+           "eui64": "0025388191b21234", "size": 1000204886016, "logical_sector_size": 512,
+           "placeholders": {"nguid": "all zero"}},
+          {"name": "scsi-vpd83", "ok": true, "serial": null, "model": null, "firmware": null,
+           "eui64": "0025388191b21234"},
+          {"name": "access-alignment", "ok": true, "serial": null, "model": null,
+           "firmware": null, "logical_sector_size": 512, "physical_sector_size": 512},
+          {"name": "seek-penalty", "ok": true, "serial": null, "model": null, "firmware": null,
+           "rotational": false},
+          {"name": "disk-geometry", "ok": true, "serial": null, "model": null, "firmware": null,
+           "size": 1000204886016, "logical_sector_size": 512}]},
           "/system_volume": {"root": "C:\\", "serial": "43000000"}})"},
         InventoryCase{"SataWithAdministratorRights", Sata, R"({"/disks/0/bus": "SATA",
           "/disks/0/serial_source": "ata-identify", "/disks/0/agree": true,
           "/disks/0/sources/1/error": "query: 1",
           "/disks/0/sources/2/serial": "WD-WCAV12345678",
-          "/disks/0/sources/3/serial": "WD-WCAV12345678"})"},
+          "/disks/0/sources/3/serial": "WD-WCAV12345678",
+          "/disks/0/wwn": "0x5000c500a1b2c3d4", "/disks/0/wwn_source": "ata-identify",
+          "/disks/0/size": 500107862016, "/disks/0/size_source": "ata-identify",
+          "/disks/0/logical_sector_size_source": "ata-identify",
+          "/disks/0/rotational": false, "/disks/0/rotational_source": "ata-identify",
+          "/disks/0/rotation_rate": null, "/disks/0/sources/5/error": "query: 1",
+          "/disks/0/sources/6": {"name": "scsi-vpd83", "ok": true, "serial": null, "model": null,
+                                 "firmware": null, "wwn": "0x5000c500a1b2c3d4"}})"},
         InventoryCase{"SataWithoutAdministratorRights",
                       [](SimMachine& m) {
                         Sata(m);
@@ -115,7 +142,96 @@ INSTANTIATE_TEST_SUITE_P(
                       R"({"/disks/0/serial": "WD-WCAV12345678",
           "/disks/0/serial_source": "storage-descriptor",
           "/disks/0/sources/2": {"name": "ata-identify", "ok": false, "error": "open: 5"},
-          "/disks/0/sources/3/error": "open: 5"})"},
+          "/disks/0/sources/3/error": "open: 5",
+          "/disks/0/wwn": "0x5000c500a1b2c3d4", "/disks/0/wwn_source": "scsi-vpd83",
+          "/disks/0/size": 500107862016, "/disks/0/size_source": "disk-geometry",
+          "/disks/0/logical_sector_size_source": "access-alignment",
+          "/disks/0/rotational": false, "/disks/0/rotational_source": "seek-penalty"})"},
+        InventoryCase{"AllZeroWwnOfTheDriveGivesWayToTheStacks",
+                      [](SimMachine& m) {
+                        Sata(m);
+                        SimPhysicalDrive& drive = m.devices.physicalDrives[0];
+                        std::fill_n(drive.identify.begin() + 2 * kWwnFirstWord, 8, 0);
+                        drive.deviceIdDescriptor = MakeDeviceIdDescriptor(
+                            {{.identifier = Bytes(8, 0)},
+                             {.identifier = {0x50, 0, 0xc5, 0, 0xa1, 0xb2, 0xc3, 0xd4}}});
+                      },
+                      R"({"/disks/0/wwn": "0x5000c500a1b2c3d4",
+          "/disks/0/wwn_source": "scsi-vpd83",
+          "/disks/0/sources/2/placeholders": {"wwn": "all zero"},
+          "/disks/0/sources/6/placeholders": {"wwn": "all zero"}})"},
+        InventoryCase{"NamespaceIdInTheSerialsPlaceOnlyWhenNothingElseIsGiven",
+                      [](SimMachine& m) {
+                        Nvme(m);
+                        m.devices.physicalDrives[0].nvmeAnswer.reset();
+                        m.devices.physicalDrives[1] = m.devices.physicalDrives[0];
+                        m.wmi.AddInventoryDisk(1, u"S4EWNF0M123456", u"NVMe SSD 1TB", u"");
+                      },
+                      R"({"/disks/0/serial": "0025_3881_91B2_1234.",
+          "/disks/0/serial_source": "storage-descriptor", "/disks/0/serial_kind": "eui64",
+          "/disks/0/agree": true, "/disks/0/eui64": "0025388191b21234",
+          "/disks/0/eui64_source": "nvme-namespace",
+          "/disks/1/serial": "S4EWNF0M123456", "/disks/1/serial_source": "wmi",
+          "/disks/1/serial_kind": "serial", "/disks/1/agree": false})"},
+        InventoryCase{"NamespaceOfTheLogicalUnitAskedOfTheAdapterAfterTheDevice",
+                      [](SimMachine& m) {
+                        Nvme(m);
+                        SimPhysicalDrive& drive = m.devices.physicalDrives[0];
+                        drive.lun = 4;
+                        drive.namespaceId = 5;
+                        drive.nvmeNamespaceProperty = kStorageAdapterProtocolSpecificProperty;
+                        m.devices.physicalDrives[1] =
+                            MakeNvmeDrive(kNvmeId, "NVME-NO-ADDRESS", "M");
+                        m.devices.physicalDrives[1].lun.reset();
+                      },
+                      R"({"/disks/0/sources/5/size": 1000204886016,
+          "/disks/1/sources/5": {"name": "nvme-namespace", "ok": false, "error": "address: 1"},
+          "/disks/1/eui64_source": "scsi-vpd83", "/disks/1/size_source": "disk-geometry"})"},
+        InventoryCase{
+            "DeviceIdWalkEndsAtTheAnswersEnd",
+            [](SimMachine& m) {
+              m.devices.physicalDrives[0] = MakeSataDrive("FAR-NEXT", "DISK");
+              m.devices.physicalDrives[1] = MakeSataDrive("HUGE-SIZE", "DISK");
+              m.devices.administrator = false;
+              Bytes& far = *m.devices.physicalDrives[0].deviceIdDescriptor;
+              StoreLe32(far.data() + STORAGE_DEVICE_ID_DESCRIPTOR::NumberOfIdentifiers.offset,
+                        0xFFFFFFFF);
+              StoreLe16(far.data() + 12 + STORAGE_IDENTIFIER::NextOffset.offset, 20);
+              Bytes& huge = *m.devices.physicalDrives[1].deviceIdDescriptor;
+              StoreLe16(huge.data() + 12 + STORAGE_IDENTIFIER::IdentifierSize.offset, 0xFFFF);
+            },
+            R"({"/disks/0/sources/6/wwn": "0x5000c500a1b2c3d4",
+          "/disks/1/sources/6": {"name": "scsi-vpd83", "ok": true, "serial": null,
+                                 "model": null, "firmware": null}})"},
+        InventoryCase{"GeometryOfNoSize",
+                      [](SimMachine& m) {
+                        m.devices.physicalDrives[0] = MakeUsbBridge("EMPTY", "CARD READER");
+                        m.devices.physicalDrives[0].geometry = MakeGeometryAnswer(0, 512);
+                        m.devices.physicalDrives[1] = MakeUsbBridge("NEGATIVE", "CARD READER");
+                        m.devices.physicalDrives[1].geometry = MakeGeometryAnswer(1ull << 63, 512);
+                      },
+                      R"({"/disks/0/size": null, "/disks/0/size_source": null,
+          "/disks/0/logical_sector_size_source": "access-alignment", "/disks/1/size": null,
+          "/disks/1/sources/9": {"name": "disk-geometry", "ok": true, "serial": null,
+                                 "model": null, "firmware": null, "logical_sector_size": 512}})"},
+        InventoryCase{"DisksSharingIdentifiers",
+                      [](SimMachine& m) {
+                        for (const int drive : {0, 1})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("ONE-BRIDGE", "HUB");
+                        m.devices.physicalDrives[2] = MakeUsbBridge("OTHER", "HUB");
+                        m.devices.physicalDrives[3] = MakeSataDrive("CLONE-A", "SSD");
+                        m.devices.physicalDrives[4] = MakeSataDrive("CLONE-B", "SSD");
+                        for (const int drive : {5, 6})
+                          m.devices.physicalDrives[drive] = MakeUsbBridge("", "NO SERIAL");
+                        m.devices.physicalDrives[7] = MakeNvmeDrive(kNvmeId, "NVME-A", "NVMe");
+                        m.devices.physicalDrives[8] = MakeNvmeDrive(kNvmeId, "NVME-B", "NVMe");
+                      },
+                      R"({"/disks/0/shared_with": {"serial": ["\\\\.\\PhysicalDrive1"]},
+          "/disks/1/shared_with": {"serial": ["\\\\.\\PhysicalDrive0"]},
+          "/disks/2/shared_with": {},
+          "/disks/3/shared_with": {"wwn": ["\\\\.\\PhysicalDrive4"]},
+          "/disks/5/shared_with": {}, "/disks/6/shared_with": {},
+          "/disks/7/shared_with": {"eui64": ["\\\\.\\PhysicalDrive8"]}})"},
         InventoryCase{"Windows7HexEncodedSerialFromEverySource",
                       [](SimMachine& m) {
                         Descriptor("SATA HDD", kHexSerial)(m);
@@ -197,7 +313,14 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       R"({"/disks/0/serial": "WD-WX12A3456789", "/disks/0/agree": false,
           "/disks/0/sources/2": {"name": "ata-identify", "ok": true, "serial": "WD-WX12A3456789",
-                                 "model": "SATA HDD 2TB", "firmware": "1.0"},
+                                 "model": "SATA HDD 2TB", "firmware": "1.0",
+                                 "wwn": "0x50014ee2b1c2d3e4", "size": 2000398934016,
+                                 "logical_sector_size": 512, "physical_sector_size": 4096,
+                                 "rotational": true, "rotation_rate": 7200},
+          "/disks/0/rotation_rate": 7200, "/disks/0/rotation_rate_source": "ata-identify",
+          "/disks/0/physical_sector_size": 4096,
+          "/disks/0/physical_sector_size_source": "ata-identify",
+          "/disks/0/sources/8/error": "query: 1",
           "/disks/0/sources/3/serial": "BRIDGE-0001",
           "/disks/1/sources/2/error": "ata-pass-through: 1; sat-status: 2; smart-version: 1"})"},
         // IDENTIFY data whose bytes do not sum to 0 under the signature of
@@ -323,10 +446,18 @@ INSTANTIATE_TEST_SUITE_P(
                         m.devices.physicalDrives[0].nvmeProperty = 50;
                         m.devices.answerOverrides[kIoctlAtaPassThrough] = {Bytes(20)};
                         m.devices.answerOverrides[kIoctlScsiPassThrough] = {Bytes(10)};
+                        m.devices.answerOverrides[kIoctlScsiGetAddress] = {Bytes(7)};
+                        m.devices.physicalDrives[0].deviceIdDescriptor = Bytes(11);
+                        m.devices.physicalDrives[0].alignmentDescriptor = Bytes(23);
+                        m.devices.physicalDrives[0].seekPenaltyDescriptor = Bytes(8);
+                        m.devices.physicalDrives[0].geometry = Bytes(31);
                       },
                       R"({"/disks/0/bus": null, "/disks/0/sources/0/error": "short: 6",
           "/disks/0/sources/1/error": "short: 47", "/disks/0/sources/2/error": "short: 20",
-          "/disks/0/sources/3/error": "scsi-short: 10"})"},
+          "/disks/0/sources/3/error": "scsi-short: 10",
+          "/disks/0/sources/5/error": "address-short: 7", "/disks/0/sources/6/error": "short: 11",
+          "/disks/0/sources/7/error": "short: 23", "/disks/0/sources/8/error": "short: 8",
+          "/disks/0/sources/9/error": "short: 31", "/disks/0/size": null})"},
         InventoryCase{"WmiFailingForEveryDisk",
                       [](SimMachine& m) {
                         Sata(m);
@@ -397,6 +528,9 @@ std::vector<RequestRecord> Requests(const SimMachine& m, int drive,
 void RequestsMachine(SimMachine& m) {
   m.devices.physicalDrives[0] = MakeNvmeDrive(kNvmeId, "NVME0R123456A", "NVMe SSD");
   m.devices.physicalDrives[0].nvmeProperty = kStorageDeviceProtocolSpecificProperty;
+  // The third namespace, on logical unit 2.
+  m.devices.physicalDrives[0].lun = 2;
+  m.devices.physicalDrives[0].namespaceId = 3;
   m.devices.physicalDrives[2] = MakeSataDrive("SATA-SERIAL", "DISK");
   m.devices.physicalDrives[2].ataPassThrough = false;
   m.devices.volumeExtents.emplace();
@@ -429,6 +563,16 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
       {"NvmeRequestSubValue", 0, query, 2, 20, 4, 0},
       {"NvmeProtocolDataOffset", 0, query, 2, 24, 4, 40},
       {"NvmeProtocolDataLength", 0, query, 2, 28, 4, 4096},
+      {"NamespaceOfTheDeviceFirst", 0, query, 3, 0, 4, 50},
+      {"NamespaceProtocolType", 0, query, 3, 8, 4, 3},
+      {"NamespaceDataTypeIdentify", 0, query, 3, 12, 4, 1},
+      {"NamespaceRequestValueNamespace", 0, query, 3, 16, 4, 0},
+      {"NamespaceIdOneAboveTheLogicalUnit", 0, query, 3, 20, 4, 3},
+      {"NamespaceProtocolDataOffset", 0, query, 3, 24, 4, 40},
+      {"NamespaceProtocolDataLength", 0, query, 3, 28, 4, 4096},
+      {"DeviceIdPropertyStandardQuery", 0, query, 4, 0, 8, 2},
+      {"AccessAlignmentPropertyStandardQuery", 0, query, 5, 0, 8, 6},
+      {"SeekPenaltyPropertyStandardQuery", 0, query, 6, 0, 8, 7},
       {"AtaLength", 2, ata, 0, 0, 2, kAtaHeader},
       {"AtaFlagsDrdyAndDataIn", 2, ata, 0, 2, 2, 3},
       {"AtaDataTransferLength", 2, ata, 0, 8, 4, 512},
@@ -460,11 +604,25 @@ TEST(DiskRequests, CarryTheFieldsTheDriversRead) {
   // The descriptor's query and answer apart; one buffer for each other
   // request, whose data fits in it.
   const std::vector<RequestRecord> queries = Requests(m, 0, {query});
-  ASSERT_EQ(queries.size(), 3u);
+  ASSERT_EQ(queries.size(), 7u);
   EXPECT_EQ(std::make_tuple(queries[0].inSize, queries[0].outSize, queries[0].sameBuffer),
             std::make_tuple(12u, 4096u, false));
-  EXPECT_EQ(std::make_tuple(queries[2].inSize, queries[2].outSize, queries[2].sameBuffer),
-            std::make_tuple(4144u, 4144u, true));
+  for (const std::size_t nvme : {2, 3})
+    EXPECT_EQ(
+        std::make_tuple(queries[nvme].inSize, queries[nvme].outSize, queries[nvme].sameBuffer),
+        std::make_tuple(4144u, 4144u, true));
+  for (const std::size_t property : {4, 5, 6})
+    EXPECT_EQ(std::make_tuple(queries[property].inSize, queries[property].outSize),
+              std::make_tuple(12u, 1024u));
+  // The address and the geometry are asked with no input, into room for
+  // the whole answer.
+  for (const auto& [code, outSize] :
+       {std::pair{kIoctlScsiGetAddress, 8u}, std::pair{kIoctlDiskGetDriveGeometryEx, 256u}}) {
+    const std::vector<RequestRecord> sent = Requests(m, 0, {code});
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(std::make_tuple(sent[0].inSize, sent[0].input.size(), sent[0].outSize),
+              std::make_tuple(0u, std::size_t{0}, outSize));
+  }
   for (const RequestRecord& request : Requests(m, 2, {ata, scsi}))
     EXPECT_TRUE(request.sameBuffer && request.inSize == request.outSize);
   // ATA PASS-THROUGH (16): PIO data-in, from the device, one block counted
@@ -500,19 +658,30 @@ TEST(DiskRequests, OpenEachDriveWithoutRightsThenForReadingAndWritingAndCloseEac
   EXPECT_EQ(m.devices.closes, opened);
   EXPECT_EQ(m.wmi.queries, std::vector<std::string>{"SELECT * FROM Win32_DiskDrive"});
 
-  // Drive 2's requests in order, the first three on the handle without rights.
+  // Drive 2's requests in order, the first ten on the handle without rights:
+  // the descriptor, the NVMe controller's two queries, the address and the
+  // namespace's two queries, the device id, alignment and seek penalty
+  // properties, the geometry.
   std::vector<std::pair<std::uint32_t, bool>> order;
   for (const RequestRecord& request : Requests(m, 2))
     order.emplace_back(request.code, request.handle == opened[2]);
   const std::uint32_t query = kIoctlStorageQueryProperty;
-  EXPECT_EQ(order, (std::vector<std::pair<std::uint32_t, bool>>{{query, true},
-                                                                {query, true},
-                                                                {query, true},
-                                                                {kIoctlAtaPassThrough, false},
-                                                                {kIoctlScsiPassThrough, false},
-                                                                {kSmartGetVersion, false},
-                                                                {kSmartRcvDriveData, false},
-                                                                {kIoctlScsiPassThrough, false}}));
+  EXPECT_EQ(order,
+            (std::vector<std::pair<std::uint32_t, bool>>{{query, true},
+                                                         {query, true},
+                                                         {query, true},
+                                                         {kIoctlScsiGetAddress, true},
+                                                         {query, true},
+                                                         {query, true},
+                                                         {query, true},
+                                                         {query, true},
+                                                         {query, true},
+                                                         {kIoctlDiskGetDriveGeometryEx, true},
+                                                         {kIoctlAtaPassThrough, false},
+                                                         {kIoctlScsiPassThrough, false},
+                                                         {kSmartGetVersion, false},
+                                                         {kSmartRcvDriveData, false},
+                                                         {kIoctlScsiPassThrough, false}}));
 
   // The system volume: its extents (none, as under Wine), then its device
   // number, each with no input and room for the whole answer.
@@ -638,9 +807,9 @@ TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
   m.devices.volumeDeviceNumber = {.number = 1};
   EXPECT_EQ(m.RunDisks(), 0);
   EXPECT_EQ(m.console.output,
-            "Disk  Bus   Serial           Model         Firmware  Source\n"
-            "0     NVMe  NVME0R123456A    NVMe SSD 1TB  NV-FW-01  nvme-identify\n"
-            "1*    SATA  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
+            "Disk  Bus     Size  Serial           Model         Firmware  Source\n"
+            "0     NVMe  931.5G  NVME0R123456A    NVMe SSD 1TB  NV-FW-01  nvme-identify\n"
+            "1*    SATA  465.8G  WD-WCAV12345678  SATA SSD 500  1.0       ata-identify\n"
             "* holds the system volume C:\\\n"
             "\n"
             "Disk 0 sources disagree: storage-descriptor \"0025_3881_91B2_1234.\", nvme-identify "
@@ -656,24 +825,40 @@ TEST(DisksJson, WritesEveryKeyInItsPlace) {
   m.devices.physicalDrives[0] = MakeUsbBridge("USB-1", "USB Disk");
   m.system.volumeSerials = {{"C:\\", 0x0C1D2E3F}};
   EXPECT_EQ(m.RunDisks({"--json"}), 0);
-  EXPECT_EQ(m.console.output,
-            "{\"schema_version\": 2,\n"
-            " \"disks\": [\n"
-            "  {\"index\": 0, \"device\": \"\\\\\\\\.\\\\PhysicalDrive0\", \"bus\": \"USB\", "
-            "\"removable\": true, \"system\": null,\n"
-            "   \"serial\": \"USB-1\", \"serial_source\": \"scsi-vpd80\",\n"
-            "   \"model\": \"USB Disk\", \"firmware\": \"0001\", \"agree\": true,\n"
-            "   \"sources\": [\n"
-            "     {\"name\": \"storage-descriptor\", \"ok\": true, \"serial\": null, \"model\": "
-            "\"USB Disk\", \"firmware\": \"0001\"},\n"
-            "     {\"name\": \"nvme-identify\", \"ok\": false, \"error\": \"query: 1\"},\n"
-            "     {\"name\": \"ata-identify\", \"ok\": false, \"error\": \"ata-pass-through: 1; "
-            "sat-status: 2; smart-version: 1\"},\n"
-            "     {\"name\": \"scsi-vpd80\", \"ok\": true, \"serial\": \"USB-1\", \"model\": null, "
-            "\"firmware\": null},\n"
-            "     {\"name\": \"wmi\", \"ok\": true, \"serial\": null, \"model\": null, "
-            "\"firmware\": null}]}],\n"
-            " \"system_volume\": {\"root\": \"C:\\\\\", \"serial\": \"c1d2e3f\"}}\n");
+  EXPECT_EQ(
+      m.console.output,
+      "{\"schema_version\": 3,\n"
+      " \"disks\": [\n"
+      "  {\"index\": 0, \"device\": \"\\\\\\\\.\\\\PhysicalDrive0\", \"bus\": \"USB\", "
+      "\"removable\": true, \"system\": null,\n"
+      "   \"serial\": \"USB-1\", \"serial_source\": \"scsi-vpd80\", \"serial_kind\": \"serial\",\n"
+      "   \"model\": \"USB Disk\", \"firmware\": \"0001\", \"agree\": true,\n"
+      "   \"wwn\": null, \"wwn_source\": null, \"eui64\": null, \"eui64_source\": null,\n"
+      "   \"nguid\": null, \"nguid_source\": null, \"uuid\": null, \"uuid_source\": null,\n"
+      "   \"size\": 17179869184, \"size_source\": \"disk-geometry\",\n"
+      "   \"logical_sector_size\": 512, \"logical_sector_size_source\": \"access-alignment\",\n"
+      "   \"physical_sector_size\": 512, \"physical_sector_size_source\": \"access-alignment\",\n"
+      "   \"rotational\": null, \"rotational_source\": null, \"rotation_rate\": null, "
+      "\"rotation_rate_source\": null,\n"
+      "   \"shared_with\": {},\n"
+      "   \"sources\": [\n"
+      "     {\"name\": \"storage-descriptor\", \"ok\": true, \"serial\": null, \"model\": "
+      "\"USB Disk\", \"firmware\": \"0001\"},\n"
+      "     {\"name\": \"nvme-identify\", \"ok\": false, \"error\": \"query: 1\"},\n"
+      "     {\"name\": \"ata-identify\", \"ok\": false, \"error\": \"ata-pass-through: 1; "
+      "sat-status: 2; smart-version: 1\"},\n"
+      "     {\"name\": \"scsi-vpd80\", \"ok\": true, \"serial\": \"USB-1\", \"model\": null, "
+      "\"firmware\": null},\n"
+      "     {\"name\": \"wmi\", \"ok\": true, \"serial\": null, \"model\": null, "
+      "\"firmware\": null},\n"
+      "     {\"name\": \"nvme-namespace\", \"ok\": false, \"error\": \"address: 1\"},\n"
+      "     {\"name\": \"scsi-vpd83\", \"ok\": false, \"error\": \"query: 1\"},\n"
+      "     {\"name\": \"access-alignment\", \"ok\": true, \"serial\": null, \"model\": null, "
+      "\"firmware\": null, \"logical_sector_size\": 512, \"physical_sector_size\": 512},\n"
+      "     {\"name\": \"seek-penalty\", \"ok\": false, \"error\": \"query: 1\"},\n"
+      "     {\"name\": \"disk-geometry\", \"ok\": true, \"serial\": null, \"model\": null, "
+      "\"firmware\": null, \"size\": 17179869184, \"logical_sector_size\": 512}]}],\n"
+      " \"system_volume\": {\"root\": \"C:\\\\\", \"serial\": \"c1d2e3f\"}}\n");
 }
 
 }  // namespace

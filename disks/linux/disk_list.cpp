@@ -432,8 +432,11 @@ DiskInventory ListDisks(const LinuxPlatform& platform) {
                      AskUdev(system, *disk, udevDatabase)};
     SettleDisk(entry);
   }
+  MarkSharedIdentifiers(inventory);
 
-  inventory.systemVolume.root = "/";
+  // Constructed, not assigned: GCC 12's -Wrestrict misreads the assignment
+  // of a literal to an optional string here, once inlined (a false alarm).
+  inventory.systemVolume.root.emplace("/");
   inventory.systemVolume.serial = RootUuid(system, root, udevDatabase);
   return inventory;
 }

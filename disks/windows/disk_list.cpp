@@ -43,10 +43,14 @@ DiskInventory ListDisks(const Platform& platform) {
     disk.device = kPhysicalDrivePrefix + std::to_string(index);
     disk.bus = device.bus;
     disk.removable = device.removable;
-    disk.sources = {std::move(device.descriptor), std::move(device.nvme), std::move(device.ata),
-                    std::move(device.vpd), WmiSource(wmi, index)};
+    disk.sources = {std::move(device.descriptor),  std::move(device.nvme),
+                    std::move(device.ata),         std::move(device.vpd),
+                    WmiSource(wmi, index),         std::move(device.nvmeNamespace),
+                    std::move(device.deviceId),    std::move(device.alignment),
+                    std::move(device.seekPenalty), std::move(device.geometry)};
     SettleDisk(disk);
   }
+  MarkSharedIdentifiers(inventory);
 
   char root[kSystemRootSize];
   std::uint32_t serial = 0;

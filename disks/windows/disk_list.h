@@ -1,6 +1,6 @@
 // The disk inventory of Windows: every disk Windows numbers
 // (\\.\PhysicalDrive0 to 63, gaps included) and every disk WMI names, each
-// asked through the five Windows sources, and the disks that hold the system
+// asked through the ten Windows sources, and the disks that hold the system
 // volume.
 #pragma once
 

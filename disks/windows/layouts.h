@@ -1,10 +1,9 @@
 // Request and answer layouts of the Windows sources' control requests, as
 // offsets and widths in bytes, in the manner of devices/device_layouts.h
 // (whose CtlCode and storage descriptor layouts they build on). The NVMe
-// query structures are plain DWORDs; the two pass-through headers hold a
-// pointer-sized field and so have one layout per pointer size, the one in
-// use chosen by the build's own pointer size. The Win32 build checks every
-// value against the Windows headers.
+// query structures and the property descriptors are plain DWORDs; the two pass-through headers hold
+// a pointer-sized field and so have one layout per pointer size, the one in use chosen by the
+// build's own pointer size. The Win32 build checks every value against the Windows headers.
 #pragma once
 
 #include <cstddef>
@@ -79,6 +78,9 @@ static_assert(STORAGE_DEVICE_NUMBER::PartitionNumber.end() == STORAGE_DEVICE_NUM
 
 // STORAGE_PROPERTY_ID and STORAGE_QUERY_TYPE values.
 inline constexpr std::uint32_t kStorageDeviceProperty = 0;
+inline constexpr std::uint32_t kStorageDeviceIdProperty = 2;
+inline constexpr std::uint32_t kStorageAccessAlignmentProperty = 6;
+inline constexpr std::uint32_t kStorageDeviceSeekPenaltyProperty = 7;
 inline constexpr std::uint32_t kStorageAdapterProtocolSpecificProperty = 49;
 inline constexpr std::uint32_t kStorageDeviceProtocolSpecificProperty = 50;
 inline constexpr std::uint32_t kPropertyStandardQuery = 0;
@@ -137,6 +139,104 @@ static_assert(NvmeIdentifyBuffer::kProtocolData == 8);
 static_assert(NvmeIdentifyBuffer::kProtocolData ==
               STORAGE_PROTOCOL_DATA_DESCRIPTOR::ProtocolSpecificData.offset);
 static_assert(NvmeIdentifyBuffer::kSize == 4144);
+static_assert(layout::NVME_IDENTIFY_NAMESPACE_DATA::kSize == NvmeIdentifyBuffer::kDataLength);
+
+// The answer of the device id property: the designators of the device
+// identification page (VPD 0x83) as the storage stack keeps them, each a
+// STORAGE_IDENTIFIER at NextOffset from the one before, the first at
+// Identifiers.
+struct STORAGE_DEVICE_ID_DESCRIPTOR {
+  static constexpr Field Version{0, 4};
+  static constexpr Field Size{4, 4};
+  static constexpr Field NumberOfIdentifiers{8, 4};
+  static constexpr Field Identifiers{12, 1};
+  static constexpr std::size_t kSize = 16;  // as declared, padded to a multiple of 4
+};
+static_assert(Adjacent(STORAGE_DEVICE_ID_DESCRIPTOR::NumberOfIdentifiers,
+                       STORAGE_DEVICE_ID_DESCRIPTOR::Identifiers));
+// One designator: the page's code set, designator type and association as
+// enumerations of their own, which keep the page's numbers (NAA is
+// StorageIdTypeFCPHName, 3).
+struct STORAGE_IDENTIFIER {
+  static constexpr Field CodeSet{0, 4};
+  static constexpr Field Type{4, 4};
+  static constexpr Field IdentifierSize{8, 2};
+  static constexpr Field NextOffset{10, 2};  // from this identifier's start; 0: the last
+  static constexpr Field Association{12, 4};
+  static constexpr Field Identifier{16, 1};  // IdentifierSize bytes
+  static constexpr std::size_t kSize = 20;
+};
+static_assert(Adjacent(STORAGE_IDENTIFIER::IdentifierSize, STORAGE_IDENTIFIER::NextOffset));
+static_assert(Adjacent(STORAGE_IDENTIFIER::Association, STORAGE_IDENTIFIER::Identifier));
+
+// The answer of the access alignment property.
+struct STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR {
+  static constexpr Field Version{0, 4};
+  static constexpr Field Size{4, 4};
+  static constexpr Field BytesPerCacheLine{8, 4};
+  static constexpr Field BytesOffsetForCacheAlignment{12, 4};
+  static constexpr Field BytesPerLogicalSector{16, 4};
+  static constexpr Field BytesPerPhysicalSector{20, 4};
+  static constexpr Field BytesOffsetForSectorAlignment{24, 4};
+  static constexpr std::size_t kSize = 28;
+};
+static_assert(Adjacent(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR::BytesPerLogicalSector,
+                       STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR::BytesPerPhysicalSector));
+static_assert(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR::BytesOffsetForSectorAlignment.end() ==
+              STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR::kSize);
+
+// The answer of the seek penalty property: whether the device's media
+// moves to a sector (a spinning disk) or not.
+struct DEVICE_SEEK_PENALTY_DESCRIPTOR {
+  static constexpr Field Version{0, 4};
+  static constexpr Field Size{4, 4};
+  static constexpr Field IncursSeekPenalty{8, 1};
+  static constexpr std::size_t kSize = 12;  // three bytes of tail padding
+};
+static_assert(Adjacent(DEVICE_SEEK_PENALTY_DESCRIPTOR::Size,
+                       DEVICE_SEEK_PENALTY_DESCRIPTOR::IncursSeekPenalty));
+
+// IOCTL_DISK_GET_DRIVE_GEOMETRY_EX's answer: the geometry of old, whose
+// BytesPerSector is the logical sector, the size in bytes, then partition
+// and detection data the program does not read (the buffer has room for
+// them, so the driver does not refuse a short one).
+inline constexpr std::uint32_t kIoctlDiskGetDriveGeometryEx = 0x000700A0;
+static_assert(kIoctlDiskGetDriveGeometryEx ==
+              CtlCode(kFileDeviceDisk, 0x28, kMethodBuffered, kFileAnyAccess));
+struct DISK_GEOMETRY {
+  static constexpr Field Cylinders{0, 8};
+  static constexpr Field MediaType{8, 4};
+  static constexpr Field TracksPerCylinder{12, 4};
+  static constexpr Field SectorsPerTrack{16, 4};
+  static constexpr Field BytesPerSector{20, 4};
+  static constexpr std::size_t kSize = 24;
+};
+static_assert(DISK_GEOMETRY::BytesPerSector.end() == DISK_GEOMETRY::kSize);
+struct DISK_GEOMETRY_EX {
+  static constexpr Field Geometry{0, DISK_GEOMETRY::kSize};
+  static constexpr Field DiskSize{24, 8};  // signed
+  static constexpr Field Data{32, 1};
+  static constexpr std::size_t kSize = 40;  // as declared, padded to a multiple of 8
+};
+static_assert(Adjacent(DISK_GEOMETRY_EX::Geometry, DISK_GEOMETRY_EX::DiskSize));
+static_assert(Adjacent(DISK_GEOMETRY_EX::DiskSize, DISK_GEOMETRY_EX::Data));
+inline constexpr std::size_t kGeometryAnswerSize = 256;
+
+// IOCTL_SCSI_GET_ADDRESS, which needs no access rights: where the disk sits
+// on its port. Windows' NVMe driver numbers a namespace's logical unit one
+// less than its namespace ID.
+inline constexpr std::uint32_t kIoctlScsiGetAddress = 0x00041018;
+static_assert(kIoctlScsiGetAddress ==
+              CtlCode(kFileDeviceController, 0x406, kMethodBuffered, kFileAnyAccess));
+struct SCSI_ADDRESS {
+  static constexpr Field Length{0, 4};
+  static constexpr Field PortNumber{4, 1};
+  static constexpr Field PathId{5, 1};
+  static constexpr Field TargetId{6, 1};
+  static constexpr Field Lun{7, 1};
+  static constexpr std::size_t kSize = 8;
+};
+static_assert(SCSI_ADDRESS::Lun.end() == SCSI_ADDRESS::kSize);
 
 // ATA_PASS_THROUGH_EX flags.
 inline constexpr std::uint16_t kAtaFlagsDrdyRequired = 0x01;

@@ -15,8 +15,11 @@ namespace {
 constexpr char kSources[] =
     "Lists every disk with its serial number, model and firmware, asking each\n"
     "one through its storage descriptor, its NVMe and ATA identify data, its\n"
-    "SCSI unit serial number page and WMI. The first two need no administrator\n"
-    "rights.\n";
+    "SCSI unit serial number page and WMI, and with its world wide name, NVMe\n"
+    "namespace identifiers, size, sector sizes and rotation, asking also its\n"
+    "NVMe namespace data, its device identification page, its alignment, seek\n"
+    "penalty and geometry. Only the ATA identify data and the unit serial\n"
+    "number page need administrator rights.\n";
 
 // The program owns its process, so it sets the process's COM security, once,
 // as the first COM call after COM itself; ListDisks, a library call, leaves

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iterator>
 #include <string_view>
+#include <utility>
 
 #include "disks/windows/layouts.h"
 #include "protocol/byte_order.h"
@@ -78,11 +79,33 @@ std::uint64_t LoadField(const std::uint8_t* at, Field field) {
 }
 
 // The IDENTIFY data an answer holds at an offset, as far as it holds it:
-// checked, then its texts read.
+// checked, then its texts and identity read.
 AnswerRead IdentifyAt(std::span<const std::uint8_t> held, std::uint64_t offset) {
   AnswerRead read = ReadCheckedIdentify(BytesWithin(held, offset, kIdentifyBlockSize));
   read.texts = Decoded(read.texts);
   return read;
+}
+
+// The NVMe data of a protocol-specific query's answer: at
+// ProtocolDataOffset from the protocol-specific data, ProtocolDataLength
+// bytes, as far as the answer holds them.
+std::span<const std::uint8_t> ProtocolData(std::span<const std::uint8_t> held) {
+  using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
+  using Protocol = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  // The data's offset counts from the protocol-specific data.
+  const std::uint8_t* protocol = held.data() + Descriptor::ProtocolSpecificData.offset;
+  const std::uint64_t start =
+      Descriptor::ProtocolSpecificData.offset +
+      std::uint64_t{LoadLe32(protocol + Protocol::ProtocolDataOffset.offset)};
+  return BytesWithin(held, start, LoadLe32(protocol + Protocol::ProtocolDataLength.offset));
+}
+
+AnswerRead Identity(DiskIdentity identity) { return {"", {}, std::move(identity)}; }
+
+// A size a field gives: 0 is none.
+std::optional<std::uint32_t> NonZero(std::uint32_t value) {
+  if (value == 0) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -112,17 +135,91 @@ DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size
 
 AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
                             std::uint32_t bytesReturned) {
-  using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
-  using Protocol = STORAGE_PROTOCOL_SPECIFIC_DATA;
-  return ReadHeld(answer, size, bytesReturned, Descriptor::kSize, [](auto held) {
-    // The data's offset counts from the protocol-specific data.
-    const std::uint8_t* protocol = held.data() + Descriptor::ProtocolSpecificData.offset;
-    const std::uint64_t start =
-        Descriptor::ProtocolSpecificData.offset +
-        std::uint64_t{LoadLe32(protocol + Protocol::ProtocolDataOffset.offset)};
-    const std::uint32_t length = LoadLe32(protocol + Protocol::ProtocolDataLength.offset);
-    return AnswerRead{"", Decoded(ReadNvmeControllerTexts(BytesWithin(held, start, length)))};
+  return ReadHeld(answer, size, bytesReturned, STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize,
+                  [](auto held) {
+                    return AnswerRead{"", Decoded(ReadNvmeControllerTexts(ProtocolData(held)))};
+                  });
+}
+
+AnswerRead ReadNvmeNamespace(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned) {
+  return ReadHeld(
+      answer, size, bytesReturned, STORAGE_PROTOCOL_DATA_DESCRIPTOR::kSize,
+      [](auto held) { return Identity(ReadNvmeNamespaceIdentity(ProtocolData(held))); });
+}
+
+AnswerRead ReadDeviceIdDescriptor(const std::uint8_t* answer, std::size_t size,
+                                  std::uint32_t bytesReturned) {
+  using Descriptor = STORAGE_DEVICE_ID_DESCRIPTOR;
+  using Identifier = STORAGE_IDENTIFIER;
+  return ReadHeld(answer, size, bytesReturned, Descriptor::Identifiers.offset, [](auto held) {
+    DiskIdentity identity;
+    const std::uint32_t count = LoadLe32(held.data() + Descriptor::NumberOfIdentifiers.offset);
+    std::size_t at = Descriptor::Identifiers.offset;
+    // A NextOffset of 0 ends the walk and any other moves it on, so it
+    // leaves the answer after as many turns as the answer has bytes at most.
+    for (std::uint32_t turn = 0; turn < count && at + Identifier::Identifier.offset <= held.size();
+         ++turn) {
+      const std::uint8_t* header = held.data() + at;
+      const std::size_t length = LoadLe16(header + Identifier::IdentifierSize.offset);
+      const std::span<const std::uint8_t> designator =
+          BytesWithin(held, at + Identifier::Identifier.offset, length);
+      if (designator.size() == length)
+        TakeScsiDesignator(
+            identity, static_cast<std::uint8_t>(LoadLe32(header + Identifier::CodeSet.offset)),
+            static_cast<std::uint8_t>(LoadLe32(header + Identifier::Type.offset)),
+            static_cast<std::uint8_t>(LoadLe32(header + Identifier::Association.offset)),
+            designator);
+      const std::uint16_t next = LoadLe16(header + Identifier::NextOffset.offset);
+      if (next == 0) break;
+      at += next;
+    }
+    return Identity(std::move(identity));
   });
+}
+
+AnswerRead ReadAccessAlignment(const std::uint8_t* answer, std::size_t size,
+                               std::uint32_t bytesReturned) {
+  using Descriptor = STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR;
+  return ReadHeld(answer, size, bytesReturned, Descriptor::BytesPerPhysicalSector.end(),
+                  [](auto held) {
+                    DiskIdentity identity;
+                    identity.logicalSectorSize =
+                        NonZero(LoadLe32(held.data() + Descriptor::BytesPerLogicalSector.offset));
+                    identity.physicalSectorSize =
+                        NonZero(LoadLe32(held.data() + Descriptor::BytesPerPhysicalSector.offset));
+                    return Identity(std::move(identity));
+                  });
+}
+
+AnswerRead ReadSeekPenalty(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned) {
+  using Descriptor = DEVICE_SEEK_PENALTY_DESCRIPTOR;
+  return ReadHeld(answer, size, bytesReturned, Descriptor::IncursSeekPenalty.end(), [](auto held) {
+    DiskIdentity identity;
+    identity.rotational = held[Descriptor::IncursSeekPenalty.offset] != 0;
+    return Identity(std::move(identity));
+  });
+}
+
+AnswerRead ReadDriveGeometry(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned) {
+  using Geometry = DISK_GEOMETRY_EX;
+  return ReadHeld(answer, size, bytesReturned, Geometry::DiskSize.end(), [](auto held) {
+    DiskIdentity identity;
+    const auto diskSize =
+        static_cast<std::int64_t>(LoadLe64(held.data() + Geometry::DiskSize.offset));
+    if (diskSize > 0) identity.size = static_cast<std::uint64_t>(diskSize);
+    identity.logicalSectorSize = NonZero(
+        LoadLe32(held.data() + Geometry::Geometry.offset + DISK_GEOMETRY::BytesPerSector.offset));
+    return Identity(std::move(identity));
+  });
+}
+
+std::optional<std::uint8_t> ReadScsiLun(const std::uint8_t* answer, std::size_t size,
+                                        std::uint32_t bytesReturned) {
+  if (std::min<std::size_t>(size, bytesReturned) < SCSI_ADDRESS::Lun.end()) return std::nullopt;
+  return answer[SCSI_ADDRESS::Lun.offset];
 }
 
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,

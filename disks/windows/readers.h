@@ -38,13 +38,46 @@ DescriptorRead ReadDeviceDescriptor(const std::uint8_t* answer, std::size_t size
 
 // STORAGE_PROTOCOL_DATA_DESCRIPTOR with NVMe identify controller data after
 // it, at ProtocolDataOffset from the protocol-specific data, for
-// ProtocolDataLength bytes (at most 4096).
+// ProtocolDataLength bytes (at most 4096): the controller's texts.
 AnswerRead ReadNvmeIdentify(const std::uint8_t* answer, std::size_t size,
                             std::uint32_t bytesReturned);
 
+// The same answer with identify namespace data after it: the namespace's
+// size, logical sector size, NGUID and EUI-64.
+AnswerRead ReadNvmeNamespace(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned);
+
+// STORAGE_DEVICE_ID_DESCRIPTOR: as many STORAGE_IDENTIFIERs as
+// NumberOfIdentifiers says, each at NextOffset from the one before, read as
+// the device identification page's designators when its identifier lies
+// wholly in the answer. Any walk ends at the end of the answer.
+AnswerRead ReadDeviceIdDescriptor(const std::uint8_t* answer, std::size_t size,
+                                  std::uint32_t bytesReturned);
+
+// STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR: the logical and physical sector
+// sizes (0: none).
+AnswerRead ReadAccessAlignment(const std::uint8_t* answer, std::size_t size,
+                               std::uint32_t bytesReturned);
+
+// DEVICE_SEEK_PENALTY_DESCRIPTOR: a disk whose media incurs a seek penalty
+// rotates.
+AnswerRead ReadSeekPenalty(const std::uint8_t* answer, std::size_t size,
+                           std::uint32_t bytesReturned);
+
+// DISK_GEOMETRY_EX: the size (not above 0: none) and the geometry's bytes
+// per sector, the logical sector size.
+AnswerRead ReadDriveGeometry(const std::uint8_t* answer, std::size_t size,
+                             std::uint32_t bytesReturned);
+
+// SCSI_ADDRESS: the disk's logical unit number; none for an answer too
+// short.
+std::optional<std::uint8_t> ReadScsiLun(const std::uint8_t* answer, std::size_t size,
+                                        std::uint32_t bytesReturned);
+
 // IOCTL_ATA_PASS_THROUGH's answer: the ATA_PASS_THROUGH_EX header of this
-// build's pointer size, the data at its DataBufferOffset. A status register
-// with ERR set ("ata-status: 0x51") means the drive refused the command.
+// build's pointer size, the data at its DataBufferOffset, whose texts and
+// identity are read. A status register with ERR set ("ata-status: 0x51")
+// means the drive refused the command.
 AnswerRead ReadAtaPassThrough(const std::uint8_t* answer, std::size_t size,
                               std::uint32_t bytesReturned);
 

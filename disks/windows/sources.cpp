@@ -20,6 +20,13 @@ using namespace layout;
 constexpr std::uint32_t kShareReadWrite = kFileShareRead | kFileShareWrite;
 // Room for a device descriptor with its texts and the bus's raw properties.
 constexpr std::uint32_t kDescriptorAnswerSize = 4096;
+// Room for the other property descriptors: the device id descriptor holds a
+// few designators of a few dozen bytes each (a longer answer is read as far
+// as it fits).
+constexpr std::uint32_t kPropertyAnswerSize = 1024;
+
+using AnswerReader = AnswerRead (*)(const std::uint8_t* answer, std::size_t size,
+                                    std::uint32_t bytesReturned);
 
 // A pointer-sized field: the offsets the program writes fit in 32 bits.
 void StoreOffsetField(std::uint8_t* at, Field field, std::uint32_t value) {
@@ -44,18 +51,44 @@ DiskSource AskDescriptor(DeviceIoInterface& devices, DeviceHandle device, Device
   return FromAnswer(kSourceStorageDescriptor, AnswerRead{read.error, read.texts});
 }
 
-// One protocol-specific query for the controller's identify data; the
-// adapter's property answers on most systems, the device's on some.
+// A standard query of another property, read by its reader; "query: 50"
+// when the request fails.
+DiskSource AskProperty(DeviceIoInterface& devices, DeviceHandle device, const char* name,
+                       std::uint32_t propertyId, AnswerReader read) {
+  std::uint8_t query[STORAGE_PROPERTY_QUERY::kSize] = {};
+  StoreLe32(query + STORAGE_PROPERTY_QUERY::PropertyId.offset, propertyId);
+  StoreLe32(query + STORAGE_PROPERTY_QUERY::QueryType.offset, kPropertyStandardQuery);
+  std::uint8_t answer[kPropertyAnswerSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlStorageQueryProperty, query, sizeof query, answer,
+                              sizeof answer, &bytesReturned) == 0)
+    return Refused(name, StepError("query", devices.GetLastError()));
+  return FromAnswer(name, read(answer, sizeof answer, bytesReturned));
+}
+
+DiskSource AskGeometry(DeviceIoInterface& devices, DeviceHandle device) {
+  std::uint8_t answer[kGeometryAnswerSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlDiskGetDriveGeometryEx, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, answer, sizeof answer, &bytesReturned) == 0)
+    return Refused(kSourceDiskGeometry, StepError("geometry", devices.GetLastError()));
+  return FromAnswer(kSourceDiskGeometry, ReadDriveGeometry(answer, sizeof answer, bytesReturned));
+}
+
+// One protocol-specific query for identify data: CNS and namespace ID, the
+// data read by its reader.
 AnswerRead AskNvmeProperty(DeviceIoInterface& devices, DeviceHandle device,
-                           std::uint32_t propertyId) {
+                           std::uint32_t propertyId, std::uint32_t cns, std::uint32_t namespaceId,
+                           AnswerReader read) {
   std::uint8_t buffer[NvmeIdentifyBuffer::kSize] = {};
   StoreLe32(buffer + STORAGE_PROPERTY_QUERY::PropertyId.offset, propertyId);
   StoreLe32(buffer + STORAGE_PROPERTY_QUERY::QueryType.offset, kPropertyStandardQuery);
   std::uint8_t* protocol = buffer + NvmeIdentifyBuffer::kProtocolData;
   StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolType.offset, kProtocolTypeNvme);
   StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::DataType.offset, kNvmeDataTypeIdentify);
-  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataRequestValue.offset,
-            kNvmeIdentifyCnsController);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataRequestValue.offset, cns);
+  StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataRequestSubValue.offset,
+            namespaceId);
   StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataOffset.offset,
             NvmeIdentifyBuffer::kDataOffset);
   StoreLe32(protocol + STORAGE_PROTOCOL_SPECIFIC_DATA::ProtocolDataLength.offset,
@@ -64,14 +97,42 @@ AnswerRead AskNvmeProperty(DeviceIoInterface& devices, DeviceHandle device,
   if (devices.DeviceIoControl(device, kIoctlStorageQueryProperty, buffer, sizeof buffer, buffer,
                               sizeof buffer, &bytesReturned) == 0)
     return AnswerRead{StepError("query", devices.GetLastError()), {}};
-  return ReadNvmeIdentify(buffer, sizeof buffer, bytesReturned);
+  return read(buffer, sizeof buffer, bytesReturned);
 }
 
+// The controller's identify data: the adapter's property answers on most
+// systems, the device's on some.
 DiskSource AskNvme(DeviceIoInterface& devices, DeviceHandle device) {
-  AnswerRead read = AskNvmeProperty(devices, device, kStorageAdapterProtocolSpecificProperty);
-  if (!read.error.empty())
-    read = AskNvmeProperty(devices, device, kStorageDeviceProtocolSpecificProperty);
+  const auto ask = [&](std::uint32_t propertyId) {
+    return AskNvmeProperty(devices, device, propertyId, kNvmeIdentifyCnsController,
+                           /*namespaceId=*/0, &ReadNvmeIdentify);
+  };
+  AnswerRead read = ask(kStorageAdapterProtocolSpecificProperty);
+  if (!read.error.empty()) read = ask(kStorageDeviceProtocolSpecificProperty);
   return FromAnswer(kSourceNvmeIdentify, read);
+}
+
+// The disk's namespace's identify data, asked of the device (the
+// namespace) first, then of the adapter, with the namespace ID the disk's
+// logical unit gives either way.
+DiskSource AskNvmeNamespace(DeviceIoInterface& devices, DeviceHandle device) {
+  std::uint8_t address[SCSI_ADDRESS::kSize] = {};
+  std::uint32_t bytesReturned = 0;
+  if (devices.DeviceIoControl(device, kIoctlScsiGetAddress, /*inBuffer=*/nullptr,
+                              /*inBufferSize=*/0, address, sizeof address, &bytesReturned) == 0)
+    return Refused(kSourceNvmeNamespace, StepError("address", devices.GetLastError()));
+  const std::optional<std::uint8_t> lun = ReadScsiLun(address, sizeof address, bytesReturned);
+  if (!lun)
+    return Refused(
+        kSourceNvmeNamespace,
+        StepError("address-short", std::min<std::uint32_t>(bytesReturned, sizeof address)));
+  const auto ask = [&](std::uint32_t propertyId) {
+    return AskNvmeProperty(devices, device, propertyId, kNvmeIdentifyCnsNamespace,
+                           std::uint32_t{*lun} + 1, &ReadNvmeNamespace);
+  };
+  AnswerRead read = ask(kStorageDeviceProtocolSpecificProperty);
+  if (!read.error.empty()) read = ask(kStorageAdapterProtocolSpecificProperty);
+  return FromAnswer(kSourceNvmeNamespace, read);
 }
 
 // The SMART fallback, as method 1 sends it for this drive index; returns
@@ -132,10 +193,10 @@ DiskSource AskAta(DeviceIoInterface& devices, DeviceHandle device, int index) {
   // Each way that fails names its step in the error, in the order tried.
   std::string errors = StepError("ata-pass-through", devices.GetLastError());
   const AnswerRead sat = AskScsi(devices, device, kSatIdentifyQuery);
-  if (sat.error.empty()) return Answered(kSourceAtaIdentify, sat.texts);
+  if (sat.error.empty()) return FromAnswer(kSourceAtaIdentify, sat);
   errors += "; " + sat.error;
   const AnswerRead smart = AskSmartIdentify(devices, device, index);
-  if (smart.error.empty()) return Answered(kSourceAtaIdentify, smart.texts);
+  if (smart.error.empty()) return FromAnswer(kSourceAtaIdentify, smart);
   return Refused(kSourceAtaIdentify, errors + "; " + smart.error);
 }
 
@@ -148,6 +209,11 @@ void RefuseAll(DeviceSources& disk, const std::string& error) {
   disk.nvme = Refused(kSourceNvmeIdentify, error);
   disk.ata = Refused(kSourceAtaIdentify, error);
   disk.vpd = Refused(kSourceScsiVpd80, error);
+  disk.nvmeNamespace = Refused(kSourceNvmeNamespace, error);
+  disk.deviceId = Refused(kSourceScsiVpd83, error);
+  disk.alignment = Refused(kSourceAccessAlignment, error);
+  disk.seekPenalty = Refused(kSourceSeekPenalty, error);
+  disk.geometry = Refused(kSourceDiskGeometry, error);
 }
 
 // \\.\C: for the root C:\; empty for a root of any other form.
@@ -208,6 +274,14 @@ DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int ind
     disk.present = true;
     disk.descriptor = AskDescriptor(devices, device.get(), disk);
     disk.nvme = AskNvme(devices, device.get());
+    disk.nvmeNamespace = AskNvmeNamespace(devices, device.get());
+    disk.deviceId = AskProperty(devices, device.get(), kSourceScsiVpd83, kStorageDeviceIdProperty,
+                                &ReadDeviceIdDescriptor);
+    disk.alignment = AskProperty(devices, device.get(), kSourceAccessAlignment,
+                                 kStorageAccessAlignmentProperty, &ReadAccessAlignment);
+    disk.seekPenalty = AskProperty(devices, device.get(), kSourceSeekPenalty,
+                                   kStorageDeviceSeekPenaltyProperty, &ReadSeekPenalty);
+    disk.geometry = AskGeometry(devices, device.get());
   }
 
   DeviceHandleOwner device(devices, devices.CreateFileA(path, kGenericRead | kGenericWrite,

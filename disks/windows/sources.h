@@ -1,8 +1,11 @@
-// The four device sources of one disk, asked through the disk's
+// The device sources of one disk, asked through the disk's
 // \\.\PhysicalDriveN: first on a handle opened with no access rights (the
-// storage descriptor and the NVMe identify data), then on one opened for
-// reading and writing, which needs administrator rights (ATA identify data,
-// with SMART as the fallback, and the SCSI unit serial number page).
+// storage descriptor, the NVMe identify data of the controller and of the
+// namespace, the storage stack's copy of the device identification page,
+// the access alignment and seek penalty properties and the drive geometry),
+// then on one opened for reading and writing, which needs administrator
+// rights (ATA identify data, with SMART as the fallback, and the SCSI unit
+// serial number page).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +31,11 @@ struct DeviceSources {
   DiskSource nvme;
   DiskSource ata;
   DiskSource vpd;
+  DiskSource nvmeNamespace;
+  DiskSource deviceId;
+  DiskSource alignment;
+  DiskSource seekPenalty;
+  DiskSource geometry;
 };
 
 DeviceSources AskDevice(DeviceIoInterface& devices, TextInterface& text, int index);

@@ -1,5 +1,6 @@
 // The layouts of hdsn-disks' Windows room (disks/windows/layouts.h) and of
-// the NVMe data it reads (protocol/nvme.h) as the program writes them,
+// the NVMe and SCSI data it reads (protocol/nvme.h, protocol/scsi.h) as the
+// program writes them,
 // checked at compile time against the Windows headers' own declarations:
 // same size, and every field at the same offset with the same width. The
 // pass-through headers are checked in the layout of this build's pointer
@@ -75,6 +76,96 @@ static_assert(sizeof(::NVME_IDENTIFY_CONTROLLER_DATA) == NVME_IDENTIFY_CONTROLLE
 HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, SN);
 HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, MN);
 HDSN_SAME_FIELD(NVME_IDENTIFY_CONTROLLER_DATA, FR);
+
+// The disk's identity: the device id, access alignment and seek penalty
+// properties, the drive geometry, the SCSI address, and the NVMe
+// namespace's data.
+static_assert(::StorageDeviceIdProperty == kStorageDeviceIdProperty);
+static_assert(::StorageAccessAlignmentProperty == kStorageAccessAlignmentProperty);
+static_assert(::StorageDeviceSeekPenaltyProperty == kStorageDeviceSeekPenaltyProperty);
+static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX == kIoctlDiskGetDriveGeometryEx);
+static_assert(IOCTL_SCSI_GET_ADDRESS == kIoctlScsiGetAddress);
+
+static_assert(sizeof(::STORAGE_DEVICE_ID_DESCRIPTOR) == STORAGE_DEVICE_ID_DESCRIPTOR::kSize);
+HDSN_SAME_FIELD(STORAGE_DEVICE_ID_DESCRIPTOR, Version);
+HDSN_SAME_FIELD(STORAGE_DEVICE_ID_DESCRIPTOR, Size);
+HDSN_SAME_FIELD(STORAGE_DEVICE_ID_DESCRIPTOR, NumberOfIdentifiers);
+HDSN_SAME_FIELD(STORAGE_DEVICE_ID_DESCRIPTOR, Identifiers);
+static_assert(sizeof(::STORAGE_IDENTIFIER) == STORAGE_IDENTIFIER::kSize);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, CodeSet);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, Type);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, IdentifierSize);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, NextOffset);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, Association);
+HDSN_SAME_FIELD(STORAGE_IDENTIFIER, Identifier);
+// The enumerations keep the numbers of the device identification page.
+static_assert(::StorageIdCodeSetBinary == kDesignatorCodeSetBinary);
+static_assert(::StorageIdTypeEUI64 == kDesignatorTypeEui64);
+static_assert(::StorageIdTypeFCPHName == kDesignatorTypeNaa);
+static_assert(::StorageIdAssocDevice == kDesignatorAssociationLogicalUnit);
+
+static_assert(sizeof(::STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR) ==
+              STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR::kSize);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, Version);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, Size);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, BytesPerCacheLine);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, BytesOffsetForCacheAlignment);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, BytesPerLogicalSector);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, BytesPerPhysicalSector);
+HDSN_SAME_FIELD(STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR, BytesOffsetForSectorAlignment);
+
+static_assert(sizeof(::DEVICE_SEEK_PENALTY_DESCRIPTOR) == DEVICE_SEEK_PENALTY_DESCRIPTOR::kSize);
+HDSN_SAME_FIELD(DEVICE_SEEK_PENALTY_DESCRIPTOR, Version);
+HDSN_SAME_FIELD(DEVICE_SEEK_PENALTY_DESCRIPTOR, Size);
+HDSN_SAME_FIELD(DEVICE_SEEK_PENALTY_DESCRIPTOR, IncursSeekPenalty);
+
+static_assert(sizeof(::DISK_GEOMETRY) == DISK_GEOMETRY::kSize);
+HDSN_SAME_FIELD(DISK_GEOMETRY, Cylinders);
+HDSN_SAME_FIELD(DISK_GEOMETRY, MediaType);
+HDSN_SAME_FIELD(DISK_GEOMETRY, TracksPerCylinder);
+HDSN_SAME_FIELD(DISK_GEOMETRY, SectorsPerTrack);
+HDSN_SAME_FIELD(DISK_GEOMETRY, BytesPerSector);
+static_assert(sizeof(::DISK_GEOMETRY_EX) == DISK_GEOMETRY_EX::kSize);
+HDSN_SAME_FIELD(DISK_GEOMETRY_EX, Geometry);
+HDSN_SAME_FIELD(DISK_GEOMETRY_EX, DiskSize);
+HDSN_SAME_FIELD(DISK_GEOMETRY_EX, Data);
+
+static_assert(sizeof(::SCSI_ADDRESS) == SCSI_ADDRESS::kSize);
+HDSN_SAME_FIELD(SCSI_ADDRESS, Length);
+HDSN_SAME_FIELD(SCSI_ADDRESS, PortNumber);
+HDSN_SAME_FIELD(SCSI_ADDRESS, PathId);
+HDSN_SAME_FIELD(SCSI_ADDRESS, TargetId);
+HDSN_SAME_FIELD(SCSI_ADDRESS, Lun);
+
+static_assert(::NVME_IDENTIFY_CNS_SPECIFIC_NAMESPACE == kNvmeIdentifyCnsNamespace);
+static_assert(::NVME_IDENTIFY_CNS_DESCRIPTOR_NAMESPACE == kNvmeIdentifyCnsDescriptors);
+static_assert(sizeof(::NVME_IDENTIFY_NAMESPACE_DATA) == NVME_IDENTIFY_NAMESPACE_DATA::kSize);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NSZE);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NCAP);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NUSE);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NSFEAT);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NLBAF);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, FLBAS);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, NGUID);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DATA, EUI64);
+// The headers declare the 16 formats of NVMe 1.x; NVMe 2.0 has up to 64,
+// in what they call Reserved4 after them.
+static_assert(offsetof(::NVME_IDENTIFY_NAMESPACE_DATA, LBAF) ==
+              NVME_IDENTIFY_NAMESPACE_DATA::LBAF.offset);
+static_assert(sizeof(::NVME_LBA_FORMAT) == NVME_LBA_FORMAT::kSize &&
+              sizeof(::NVME_IDENTIFY_NAMESPACE_DATA::LBAF) == 16 * NVME_LBA_FORMAT::kSize);
+static_assert(offsetof(::NVME_IDENTIFY_NAMESPACE_DATA, Reserved4) ==
+              NVME_IDENTIFY_NAMESPACE_DATA::LBAF.offset + 16 * NVME_LBA_FORMAT::kSize);
+HDSN_SAME_FIELD(NVME_LBA_FORMAT, MS);
+HDSN_SAME_FIELD(NVME_LBA_FORMAT, LBADS);
+static_assert(::NVME_IDENTIFIER_TYPE_EUI64 == kNvmeIdentifierEui64 &&
+              ::NVME_IDENTIFIER_TYPE_NGUID == kNvmeIdentifierNguid &&
+              ::NVME_IDENTIFIER_TYPE_UUID == kNvmeIdentifierUuid);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DESCRIPTOR, NIDT);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DESCRIPTOR, NIDL);
+HDSN_SAME_FIELD(NVME_IDENTIFY_NAMESPACE_DESCRIPTOR, Reserved);
+static_assert(offsetof(::NVME_IDENTIFY_NAMESPACE_DESCRIPTOR, NID) ==
+              NVME_IDENTIFY_NAMESPACE_DESCRIPTOR::NID.offset);
 
 static_assert(ATA_FLAGS_DRDY_REQUIRED == kAtaFlagsDrdyRequired);
 static_assert(ATA_FLAGS_DATA_IN == kAtaFlagsDataIn);

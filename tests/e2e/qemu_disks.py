@@ -172,8 +172,8 @@ def check_document(check, run, text, rc, schema, switched=None):
             jsonschema.validate(doc, schema)
         except jsonschema.ValidationError as error:
             check.expect(False, f"{run}: schema: {error.message} at {list(error.absolute_path)}")
-    check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 2,
-                 f"{run}: schema_version is not the first key or not 2")
+    check.expect(list(doc)[:1] == ["schema_version"] and doc.get("schema_version") == 3,
+                 f"{run}: schema_version is not the first key or not 3")
     volume = {"root": "/", "serial": switched}
     check.expect(doc.get("system_volume") == volume,
                  f"{run}: system_volume {doc.get('system_volume')}, expected {volume}")

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs hdsn-disks under Wine: the JSON document (read with jq), the table,
 # --help and a usage error. On Wine's machine \\.\PhysicalDrive0 answers only
-# the storage descriptor (bus type SCSI, no texts) and WMI names disk 0
-# "WINEHDISK"; how many disks WMI lists follows Wine's drive letters and is
-# not checked. Usage: wine_disks.sh hdsn-disks.exe
+# the storage descriptor (bus type SCSI, no texts) and the drive geometry;
+# every other request fails with 50 (ERROR_NOT_SUPPORTED). WMI names disk 0
+# "WINEHDISK", and every other disk it lists the same; how many it lists
+# follows Wine's drive letters and is not checked. Usage: wine_disks.sh
+# hdsn-disks.exe
 set -uo pipefail
 source "$(dirname "$0")/wine_prefix.sh"
 exe=$1
@@ -45,7 +47,7 @@ run --json
 check "--json exits 0 (got $status)" test "$status" = 0
 check "--json prints one JSON document" json_documents 1
 disk0='.disks[] | select(.index == 0)'
-check "the document is version 2" json '.schema_version == 2'
+check "the document is version 3" json '.schema_version == 3'
 check "disk 0 is on the SCSI bus" json "$disk0 | .bus == \"SCSI\""
 check "disk 0 is \\\\.\\PhysicalDrive0" json "$disk0 | .device == \"\\\\\\\\.\\\\PhysicalDrive0\""
 check "disk 0 holds the system volume (its device number under Wine)" json "$disk0 | .system == true"
@@ -53,10 +55,23 @@ check "every other disk does not" json '[.disks[] | select(.index != 0) | .syste
 check "no source names its via" json '[.disks[].sources[] | has("via")] | any | not'
 check "disk 0 has the serial WINEHDISK from wmi" \
   json "$disk0 | .serial == \"WINEHDISK\" and .serial_source == \"wmi\""
-check "disk 0 has its five sources in order" json "[$disk0 | .sources[].name] ==
-  [\"storage-descriptor\", \"nvme-identify\", \"ata-identify\", \"scsi-vpd80\", \"wmi\"]"
+check "disk 0 has its ten sources in order" json "[$disk0 | .sources[].name] ==
+  [\"storage-descriptor\", \"nvme-identify\", \"ata-identify\", \"scsi-vpd80\", \"wmi\",
+   \"nvme-namespace\", \"scsi-vpd83\", \"access-alignment\", \"seek-penalty\", \"disk-geometry\"]"
 check "disk 0's descriptor answered" \
   json "$disk0 | .sources[0].ok == true and .removable == false"
+check "disk 0's identity requests that Wine does not answer fail with 50, each in its source" \
+  json "[$disk0 | .sources[5:9][] | .error] == [\"address: 50\", \"query: 50\", \"query: 50\", \"query: 50\"]"
+check "disk 0's size and logical sector size come from the drive geometry Wine answers" \
+  json "$disk0 | .size > 0 and .size_source == \"disk-geometry\" and .logical_sector_size == 512
+    and .sources[9].size == .size"
+check "disk 0 has no identifier, physical sector size or rotation, nor their sources" \
+  json "$disk0 | [.wwn, .eui64, .nguid, .uuid, .physical_sector_size, .rotational, .rotation_rate,
+    .wwn_source, .eui64_source, .nguid_source, .uuid_source, .physical_sector_size_source,
+    .rotational_source, .rotation_rate_source] | all(. == null)"
+check "disk 0 shares its serial with exactly the other disks WMI names WINEHDISK" \
+  json "[.disks[] | select(.index != 0 and .serial == \"WINEHDISK\") | .device] as \$others |
+    $disk0 | (.shared_with.serial // []) == \$others and .serial_kind == \"serial\""
 check "the disks come by ascending index" json '[.disks[].index] | . == sort'
 check "system_volume is C:\\ with serial $serial" \
   json ".system_volume == {\"root\": \"C:\\\\\", \"serial\": \"$serial\"}"
@@ -72,9 +87,9 @@ run
 check "the table exits 0 (got $status)" test "$status" = 0
 # Seen once under heavy load: no disk had a serial. What the run said, for the next time.
 ((status == 0)) || { echo "--- the table's standard output"; cat "$out"; echo "--- its standard error"; cat "$err"; }
-check "the table's heading" grep -Eq '^Disk +Bus +Serial +Model +Firmware +Source$' "$out"
-check "the table's row of disk 0, the system disk" \
-  grep -Eq '^0\* +SCSI +WINEHDISK +Wine Disk Drive +- +wmi$' "$out"
+check "the table's heading" grep -Eq '^Disk +Bus +Size +Serial +Model +Firmware +Source$' "$out"
+check "the table's row of disk 0, the system disk, with its size as lsblk writes one" \
+  grep -Eq '^0\* +SCSI +[0-9]+(\.[1-9])?[KMGTPE] +WINEHDISK +Wine Disk Drive +- +wmi$' "$out"
 check "the table's note on the system disk" grep -Fxq '* holds the system volume C:\' "$out"
 check "the table's volume line" grep -Fxq "System volume C:\\ serial $serial" "$out"
 

@@ -3,19 +3,22 @@
 // the answer lies in a heap buffer of exactly its size, and the bytes past
 // the returned count are poisoned, so that AddressSanitizer stops a read
 // past either. Every text read must be trimmed, not empty, and no longer
-// than its field.
+// than its field; every identity must pass fuzz_identity.h's checks.
 #pragma once
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "disks/windows/readers.h"
 #include "fuzz_check.h"
+#include "fuzz_identity.h"
 #include "protocol/byte_order.h"
 
 class FuzzAnswer {
@@ -36,6 +39,10 @@ class FuzzAnswer {
 
   const std::uint8_t* data() const { return bytes_.get(); }
   std::size_t size() const { return size_; }
+  // The bytes that are not poisoned, as a reader of a drive's data gets them.
+  std::span<const std::uint8_t> held() const {
+    return {bytes_.get(), std::min<std::size_t>(size_, bytesReturned_)};
+  }
   std::uint32_t bytesReturned() const { return bytesReturned_; }
 
  private:

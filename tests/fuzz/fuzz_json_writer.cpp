@@ -1,5 +1,8 @@
 // The JSON writer given any bytes: as every text of an inventory, the
-// document parses with a real JSON parser and holds every disk and source;
+// document parses with a real JSON parser and holds every disk and source,
+// each disk's identity and shared identifiers, and a source's placeholders
+// only when it answered with some; the table of it is whole, and any size
+// comes out as lsblk's form;
 // a literal of device bytes gives back each byte as U+00XX; a literal of
 // any bytes as UTF-8 parses, and gives back any text converted from UTF-16.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -8,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "disks/disk_table.h"
 #include "disks/json_writer.h"
 #include "disks/windows/wmi_disk_drives.h"
 #include "fuzz_check.h"
@@ -33,6 +37,38 @@ std::optional<std::string> Text(FuzzedDataProvider& in) {
   return in.ConsumeRandomLengthString(40);
 }
 
+template <typename Value>
+std::optional<Value> Number(FuzzedDataProvider& in) {
+  if (in.ConsumeBool()) return std::nullopt;
+  return in.ConsumeIntegral<Value>();
+}
+
+// Any identity: texts of any bytes where identifiers stand, numbers of any
+// value, placeholders of any names.
+hdsn::DiskIdentity Identity(FuzzedDataProvider& in) {
+  hdsn::DiskIdentity identity;
+  identity.wwn = Text(in);
+  identity.eui64 = Text(in);
+  identity.nguid = Text(in);
+  identity.uuid = Text(in);
+  identity.size = Number<std::uint64_t>(in);
+  identity.logicalSectorSize = Number<std::uint32_t>(in);
+  identity.physicalSectorSize = Number<std::uint32_t>(in);
+  if (in.ConsumeBool()) identity.rotational = in.ConsumeBool();
+  identity.rotationRate = Number<std::uint32_t>(in);
+  const int placeholders = in.ConsumeIntegralInRange(0, 2);
+  for (int k = 0; k < placeholders; ++k)
+    identity.placeholders.push_back(
+        {in.ConsumeRandomLengthString(8), in.ConsumeRandomLengthString(8)});
+  return identity;
+}
+
+std::vector<std::string> Devices(FuzzedDataProvider& in) {
+  std::vector<std::string> devices(in.ConsumeIntegralInRange(0, 2));
+  for (std::string& device : devices) device = in.ConsumeRandomLengthString(20);
+  return devices;
+}
+
 hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
   hdsn::DiskInventory inventory;
   const int disks = in.ConsumeIntegralInRange(0, 3);
@@ -56,6 +92,7 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
       source.serial = Text(in);
       source.model = Text(in);
       source.firmware = Text(in);
+      source.identity = Identity(in);
     }
     disk.serial = Text(in);
     disk.model = Text(in);
@@ -63,6 +100,12 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
     disk.serialSource = disk.modelSource = disk.firmwareSource =
         in.ConsumeBool() ? hdsn::kSourceWmi : in.ConsumeRandomLengthString(20);
     disk.agree = in.ConsumeBool();
+    disk.serialKind = in.ConsumeRandomLengthString(8);
+    disk.identity = Identity(in);
+    hdsn::ForEachIdentityField([&](const char*, auto, auto from) {
+      disk.identitySources.*from = in.ConsumeRandomLengthString(20);
+    });
+    disk.sharedWith = {Devices(in), Devices(in), Devices(in), Devices(in)};
   }
   inventory.systemVolume.root = Text(in);
   inventory.systemVolume.serial = Text(in);
@@ -97,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text = hdsn::FormatInventoryJson(inventory);
   const json document = json::parse(text, nullptr, false);
   FUZZ_CHECK(!document.is_discarded());
-  FUZZ_CHECK(text.rfind("{\"schema_version\": 2,", 0) == 0);
+  FUZZ_CHECK(text.rfind("{\"schema_version\": 3,", 0) == 0);
   FUZZ_CHECK(document.at("disks").size() == inventory.disks.size());
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {
     const json& disk = document.at("disks").at(at);
@@ -108,6 +151,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(source.contains("via") == inventory.sourcesHaveVia);
     FUZZ_CHECK(disk.at("sources").size() == inventory.disks[at].sources.size());
     FUZZ_CHECK(disk.at("serial").is_null() == !inventory.disks[at].serial);
+    const hdsn::DiskEntry& entry = inventory.disks[at];
+    FUZZ_CHECK(disk.at("size").is_null() ? !entry.identity.size
+                                         : disk.at("size") == *entry.identity.size);
+    FUZZ_CHECK(disk.at("rotational").is_null() == !entry.identity.rotational);
+    FUZZ_CHECK(disk.at("shared_with").size() ==
+               !entry.sharedWith.serial.empty() + !entry.sharedWith.wwn.empty() +
+                   !entry.sharedWith.eui64.empty() + !entry.sharedWith.nguid.empty());
+    for (std::size_t k = 0; k < entry.sources.size(); ++k) {
+      const json& source = disk.at("sources").at(k);
+      FUZZ_CHECK(!source.contains("placeholders") ||
+                 (entry.sources[k].ok && !entry.sources[k].identity.placeholders.empty()));
+    }
   }
+  // The table of the same inventory, sizes of any value as lsblk writes them.
+  const std::string table = hdsn::FormatDiskTable(inventory);
+  FUZZ_CHECK(!table.empty() && table.back() == '\n');
+  const std::string shown = hdsn::HumanSize(in.ConsumeIntegral<std::uint64_t>());
+  FUZZ_CHECK(shown.size() >= 2 && std::string("BKMGTPE").find(shown.back()) != std::string::npos);
+  const std::size_t point = shown.find('.');
+  FUZZ_CHECK(point == std::string::npos || (point + 3 == shown.size() && shown[point + 1] != '0'));
+  FUZZ_CHECK(std::stoul(shown) <= 1024);
   return 0;
 }

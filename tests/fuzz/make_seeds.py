@@ -28,6 +28,19 @@ def identify_block(serial, model, atapi=False):
     return bytes(block)
 
 
+def with_identity(block, sectors, wwn, rotation, sizes=0x6003):
+    """The words of a 48-bit capacity, sector sizes (word 106), a WWN and a rotation rate."""
+    block = bytearray(block)
+    words = {49: 0x0200, 60: min(sectors, 0x0FFFFFFF) & 0xFFFF, 61: min(sectors, 0x0FFFFFFF) >> 16,
+             83: 0x4400, 87: 0x4100, 106: sizes, 117: 0x0800, 217: rotation}
+    for k in range(4):
+        words[100 + k] = (sectors >> (16 * k)) & 0xFFFF
+        words[108 + k] = (wwn >> (16 * (3 - k))) & 0xFFFF
+    for word, value in words.items():
+        struct.pack_into('<H', block, 2 * word, value)
+    return bytes(block)
+
+
 def storage_descriptor(offset, text):
     answer = bytearray(max(36, offset + len(text)))
     struct.pack_into('<III', answer, 0, 36, len(answer), 0)
@@ -80,6 +93,41 @@ def nvme_answer(serial, model, firmware):
     return bytes(answer)
 
 
+def nvme_namespace_answer(nsze, flbas, lbads, nguid, eui64):
+    answer = bytearray(48 + 4096)
+    struct.pack_into('<IIIIIIII', answer, 0, 48, 48, 3, 1, 0, 1, 40, 4096)
+    data = 48
+    struct.pack_into('<Q', answer, data, nsze)
+    answer[data + 25] = max(len(lbads) - 1, 0)
+    answer[data + 26] = flbas
+    answer[data + 104:data + 120] = nguid
+    answer[data + 120:data + 128] = eui64
+    for index, value in enumerate(lbads):
+        answer[data + 128 + 4 * index + 2] = value
+    return bytes(answer)
+
+
+def device_id_descriptor(identifiers, count=None, last_next=0):
+    """STORAGE_DEVICE_ID_DESCRIPTOR: (code set, type, association, bytes) each."""
+    body = b''
+    for at, (code_set, kind, association, identifier) in enumerate(identifiers):
+        size = (16 + len(identifier) + 3) // 4 * 4
+        following = size if at + 1 < len(identifiers) else last_next
+        entry = struct.pack('<IIHHI', code_set, kind, len(identifier), following, association)
+        body += (entry + identifier).ljust(size, b'\0')
+    header = struct.pack('<III', 16, 12 + len(body), len(identifiers) if count is None else count)
+    return header + body
+
+
+def vpd_page_answer(status, cdb_page, page):
+    header = bytearray(56 + 32)
+    struct.pack_into('<HBBBBBBB', header, 0, 56, status, 0, 0, 0, 6, 32, 1)
+    struct.pack_into('<II', header, 12, len(page), 3)
+    struct.pack_into('<QI', header, 24, 88, 56)
+    header[36:42] = bytes([0x12, 1, cdb_page, 0, 252, 0])
+    return bytes(header) + page
+
+
 def ata_answer(status, block):
     header = bytearray(48)
     struct.pack_into('<HH', header, 0, 48, 3)
@@ -105,6 +153,12 @@ def volume_extents(count, disks):
 
 
 DISK = identify_block('WD-WCAV12345678', 'WDC WD5000AAKS-00V1A0')
+DISK_WITH_IDENTITY = with_identity(DISK, 3907029168, 0x50014EE2B1C2D3E4, 7200)
+NAA5 = bytes.fromhex('5000c500a1b2c3d4')
+NAA6 = bytes.fromhex('600507680180814f300000000000012a')
+EUI64 = bytes.fromhex('0025388191b21234')
+PAGE_83 = bytes([0, 0x83, 0, 44, 1, 0x13, 0, 8]) + NAA5 + bytes([1, 0x03, 0, 16]) + NAA6 + \
+    bytes([1, 0x02, 0, 8]) + EUI64
 CDROM = identify_block('', 'HL-DT-ST DVD-RAM GH22NS50', atapi=True)
 PATH_DRIVE = r'\\HOST\ROOT\CIMV2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0"'
 PATH_PARTITION = r'\\HOST\ROOT\CIMV2:Win32_DiskPartition.DeviceID="Disk #0, Partition #0"'
@@ -158,9 +212,15 @@ SEEDS = {
     'fuzz_nvme_identify': {
         'identify': returned(nvme_answer(b'NVME0R123456A', b'NVMe SSD 1TB', b'NV-FW-01')),
         'cut_short': returned(nvme_answer(b'NVME0R123456A', b'NVMe SSD 1TB', b'NV-FW-01'), 78),
+        'namespace': returned(nvme_namespace_answer(1953525168, 1, [9, 12], bytes(16), EUI64)),
+        'namespace_format_17': returned(nvme_namespace_answer(2000, 0x21, [9] * 17 + [12],
+                                                              NAA6, bytes(8))),
+        'descriptors': returned(bytes([1, 8, 0, 0]) + EUI64 + bytes([2, 16, 0, 0]) + NAA6 +
+                                bytes([3, 16, 0, 0]) + NAA6 + bytes(8)),
     },
     'fuzz_ata_answer': {
         'identify': returned(ata_answer(0x50, DISK)),
+        'identify_with_identity': returned(ata_answer(0x50, DISK_WITH_IDENTITY)),
         'aborted': returned(ata_answer(0x51, b'')),
         'smart': returned(struct.pack('<I', 512) + bytes(12) + DISK),
     },
@@ -168,6 +228,21 @@ SEEDS = {
         'serial': returned(vpd_answer(0, bytes([0, 0x80, 0, 15]) + b'USB-BRIDGE-0001')),
         'length_beyond': returned(vpd_answer(0, bytes([0, 0x80, 0, 200]) + b'V1')),
         'check_condition': returned(vpd_answer(2, b'')),
+        'device_identification': returned(vpd_page_answer(0, 0x83, PAGE_83)),
+        'page_length_beyond': returned(vpd_page_answer(0, 0x83, PAGE_83[:2] + bytes([1, 0]) +
+                                                       PAGE_83[4:20])),
+        'block_characteristics': returned(vpd_page_answer(0, 0xB1, bytes([0, 0xB1, 0, 0x3C, 0x1C,
+                                                                          0x20]) + bytes(58))),
+    },
+    'fuzz_storage_properties': {
+        'device_id': returned(device_id_descriptor([(1, 3, 1, NAA5), (1, 3, 0, NAA6),
+                                                    (1, 2, 0, EUI64), (2, 8, 0, b'naa.5000')])),
+        'device_id_next_beyond': returned(device_id_descriptor([(1, 3, 0, NAA5)], 1000, 64)),
+        'alignment': returned(struct.pack('<IIIIIII', 28, 28, 64, 0, 512, 4096, 0)),
+        'seek_penalty': returned(struct.pack('<IIB', 12, 12, 1) + bytes(3)),
+        'geometry': returned(struct.pack('<qIIII', 243201, 12, 255, 63, 512) +
+                             struct.pack('<q', 2000398934016) + bytes(8)),
+        'scsi_address': returned(struct.pack('<IBBBB', 8, 1, 0, 0, 2)),
     },
     'fuzz_volume_answers': {
         'wine_no_extent': returned(volume_extents(0, [])),

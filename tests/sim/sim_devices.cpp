@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "devices/device_layouts.h"
+#include "protocol/ata.h"
 #include "protocol/byte_order.h"
+#include "protocol/nvme.h"
 #include "sim/call_log.h"
 
 namespace hdsn::sim {
@@ -87,18 +89,70 @@ DriverAnswer AnswerSmartIdentify(const SimPhysicalDrive& drive, const Bytes& inp
   return Written(reply, sizeof reply);
 }
 
+// The answer of an NVMe drive's protocol-specific query: the controller's
+// data (CNS 1) on its property, the namespace's (CNS 0) on its own for its
+// namespace ID; none for anything else.
+const std::optional<Bytes>* NvmeAnswer(const SimPhysicalDrive& drive, const Bytes& input,
+                                       std::uint32_t property) {
+  using Specific = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  constexpr std::size_t kSpecific = STORAGE_PROPERTY_QUERY::AdditionalParameters.offset;
+  if (input.size() < kSpecific + Specific::kSize) return nullptr;
+  const std::uint32_t cns =
+      LoadLe32(input.data() + kSpecific + Specific::ProtocolDataRequestValue.offset);
+  const std::uint32_t nsid =
+      LoadLe32(input.data() + kSpecific + Specific::ProtocolDataRequestSubValue.offset);
+  if (cns == kNvmeIdentifyCnsController && property == drive.nvmeProperty) return &drive.nvmeAnswer;
+  if (cns == kNvmeIdentifyCnsNamespace && property == drive.nvmeNamespaceProperty &&
+      nsid == drive.namespaceId)
+    return &drive.nvmeNamespaceAnswer;
+  return nullptr;
+}
+
 DriverAnswer AnswerStorageQuery(const SimPhysicalDrive& drive, const Bytes& input, std::uint32_t) {
   if (input.size() < STORAGE_PROPERTY_QUERY::kSize) return Refuse(kErrorInvalidParameter);
-  // StorageDeviceProperty (0), or an NVMe drive's protocol-specific
-  // property, with PropertyStandardQuery (0).
+  // A property the drive answers, with PropertyStandardQuery (0).
   const std::uint32_t property = LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::PropertyId.offset);
-  const std::optional<Bytes>* answer = property == kStorageDeviceProperty ? &drive.storageDescriptor
-                                       : property == drive.nvmeProperty   ? &drive.nvmeAnswer
-                                                                          : nullptr;
+  const std::optional<Bytes>* answer = nullptr;
+  switch (property) {
+    case kStorageDeviceProperty:
+      answer = &drive.storageDescriptor;
+      break;
+    case kStorageDeviceIdProperty:
+      answer = &drive.deviceIdDescriptor;
+      break;
+    case kStorageAccessAlignmentProperty:
+      answer = &drive.alignmentDescriptor;
+      break;
+    case kStorageDeviceSeekPenaltyProperty:
+      answer = &drive.seekPenaltyDescriptor;
+      break;
+    case kStorageAdapterProtocolSpecificProperty:
+    case kStorageDeviceProtocolSpecificProperty:
+      answer = NvmeAnswer(drive, input, property);
+      break;
+    default:
+      break;
+  }
   if (LoadLe32(input.data() + STORAGE_PROPERTY_QUERY::QueryType.offset) != 0 || answer == nullptr ||
       !*answer)
     return Refuse(kErrorInvalidFunction);
   return {**answer, 0};
+}
+
+DriverAnswer AnswerScsiAddress(const SimPhysicalDrive& drive, const Bytes&, std::uint32_t outSize) {
+  if (!drive.lun) return Refuse(kErrorInvalidFunction);
+  if (outSize < SCSI_ADDRESS::kSize) return Refuse(kErrorInsufficientBuffer);
+  Bytes address(SCSI_ADDRESS::kSize, 0);
+  StoreLe32(address.data() + SCSI_ADDRESS::Length.offset, SCSI_ADDRESS::kSize);
+  address[SCSI_ADDRESS::PortNumber.offset] = 1;
+  address[SCSI_ADDRESS::Lun.offset] = *drive.lun;
+  return {address, 0};
+}
+
+DriverAnswer AnswerGeometry(const SimPhysicalDrive& drive, const Bytes&, std::uint32_t outSize) {
+  if (!drive.geometry) return Refuse(kErrorInvalidFunction);
+  if (outSize < DISK_GEOMETRY_EX::Data.offset) return Refuse(kErrorInsufficientBuffer);
+  return {*drive.geometry, 0};
 }
 
 // The pass-through requests: the header of this build's pointer size and
@@ -308,6 +362,160 @@ Bytes MakeVxdAnswer(std::array<std::uint8_t, 4> controllerFlags,
   return answer;
 }
 
+SimIdentity SataSsdIdentity() {
+  return {.sectors = 976773168,  // 500 GB
+          .wwn = {0x50, 0x00, 0xc5, 0x00, 0xa1, 0xb2, 0xc3, 0xd4},
+          .rotation = 1};
+}
+
+SimIdentity SataDiskIdentity() {
+  return {.sectors = 3907029168,  // 2 TB
+          .physicalSectorSize = 4096,
+          .wwn = {0x50, 0x01, 0x4e, 0xe2, 0xb1, 0xc2, 0xd3, 0xe4},
+          .rotation = 7200};
+}
+
+SimIdentity NvmeIdentity() {
+  return {.sectors = 1953525168,  // 1 TB
+          .eui64 = {0x00, 0x25, 0x38, 0x81, 0x91, 0xb2, 0x12, 0x34},
+          .nguid = Bytes(16, 0)};
+}
+
+IdentifyBlock WithIdentity(IdentifyBlock block, const SimIdentity& identity) {
+  const auto put = [&](int word, std::uint16_t value) {
+    StoreLe16(block.data() + 2 * static_cast<std::size_t>(word), value);
+  };
+  put(kCapabilitiesWord, 1u << 9);  // LBA
+  const std::uint64_t lba28 = std::min<std::uint64_t>(identity.sectors, 0x0FFFFFFF);
+  put(kLba28CapacityFirstWord, static_cast<std::uint16_t>(lba28));
+  put(kLba28CapacityFirstWord + 1, static_cast<std::uint16_t>(lba28 >> 16));
+  put(kCommandSet2Word, 0x4000 | 1u << 10);  // valid, 48-bit addressing
+  for (int k = 0; k < 4; ++k)
+    put(kLba48CapacityFirstWord + k, static_cast<std::uint16_t>(identity.sectors >> (16 * k)));
+  std::uint16_t sizes = 0x4000;
+  if (identity.logicalSectorSize != 512) {
+    sizes |= 1u << 12;
+    put(kLogicalSectorSizeFirstWord, static_cast<std::uint16_t>(identity.logicalSectorSize / 2));
+    put(kLogicalSectorSizeFirstWord + 1,
+        static_cast<std::uint16_t>(identity.logicalSectorSize / 2 >> 16));
+  }
+  for (std::uint16_t exponent = 0; exponent < 16; ++exponent) {
+    if (identity.physicalSectorSize == identity.logicalSectorSize << exponent && exponent > 0)
+      sizes |= 1u << 13 | exponent;
+  }
+  put(kSectorSizesWord, sizes);
+  if (identity.wwn.size() == 8) {
+    put(kFeatureDefaultWord, 0x4000 | 1u << 8);
+    for (int k = 0; k < 4; ++k)
+      put(kWwnFirstWord + k,
+          static_cast<std::uint16_t>(identity.wwn[2 * k] << 8 | identity.wwn[2 * k + 1]));
+  }
+  put(kRotationRateWord, identity.rotation);
+  return block;
+}
+
+Bytes MakeDeviceIdDescriptor(const std::vector<SimDesignator>& designators) {
+  using Descriptor = STORAGE_DEVICE_ID_DESCRIPTOR;
+  using Identifier = STORAGE_IDENTIFIER;
+  Bytes answer(Descriptor::Identifiers.offset, 0);
+  StoreLe32(answer.data() + Descriptor::Version.offset, Descriptor::kSize);
+  StoreLe32(answer.data() + Descriptor::NumberOfIdentifiers.offset,
+            static_cast<std::uint32_t>(designators.size()));
+  for (std::size_t at = 0; at < designators.size(); ++at) {
+    const SimDesignator& designator = designators[at];
+    // Each identifier padded to a multiple of 4, as the storage stack lays
+    // them out.
+    const std::size_t size =
+        (Identifier::Identifier.offset + designator.identifier.size() + 3) / 4 * 4;
+    Bytes entry(size, 0);
+    StoreLe32(entry.data() + Identifier::CodeSet.offset, designator.codeSet);
+    StoreLe32(entry.data() + Identifier::Type.offset, designator.type);
+    StoreLe16(entry.data() + Identifier::IdentifierSize.offset,
+              static_cast<std::uint16_t>(designator.identifier.size()));
+    StoreLe16(entry.data() + Identifier::NextOffset.offset,
+              at + 1 < designators.size() ? static_cast<std::uint16_t>(size) : 0);
+    StoreLe32(entry.data() + Identifier::Association.offset, designator.association);
+    std::copy(designator.identifier.begin(), designator.identifier.end(),
+              entry.begin() + Identifier::Identifier.offset);
+    answer.insert(answer.end(), entry.begin(), entry.end());
+  }
+  StoreLe32(answer.data() + Descriptor::Size.offset, static_cast<std::uint32_t>(answer.size()));
+  return answer;
+}
+
+Bytes MakeAlignmentDescriptor(std::uint32_t logical, std::uint32_t physical) {
+  using Descriptor = STORAGE_ACCESS_ALIGNMENT_DESCRIPTOR;
+  Bytes answer(Descriptor::kSize, 0);
+  StoreLe32(answer.data() + Descriptor::Version.offset, Descriptor::kSize);
+  StoreLe32(answer.data() + Descriptor::Size.offset, Descriptor::kSize);
+  StoreLe32(answer.data() + Descriptor::BytesPerCacheLine.offset, 64);
+  StoreLe32(answer.data() + Descriptor::BytesPerLogicalSector.offset, logical);
+  StoreLe32(answer.data() + Descriptor::BytesPerPhysicalSector.offset, physical);
+  return answer;
+}
+
+Bytes MakeSeekPenaltyDescriptor(bool incursSeekPenalty) {
+  using Descriptor = DEVICE_SEEK_PENALTY_DESCRIPTOR;
+  Bytes answer(Descriptor::kSize, 0);
+  StoreLe32(answer.data() + Descriptor::Version.offset, Descriptor::kSize);
+  StoreLe32(answer.data() + Descriptor::Size.offset, Descriptor::kSize);
+  answer[Descriptor::IncursSeekPenalty.offset] = incursSeekPenalty ? 1 : 0;
+  return answer;
+}
+
+Bytes MakeGeometryAnswer(std::uint64_t diskSize, std::uint32_t bytesPerSector) {
+  Bytes answer(DISK_GEOMETRY_EX::kSize, 0);
+  std::uint8_t* geometry = answer.data() + DISK_GEOMETRY_EX::Geometry.offset;
+  StoreLe32(geometry + DISK_GEOMETRY::Cylinders.offset,
+            static_cast<std::uint32_t>(diskSize / (255ull * 63 * bytesPerSector)));
+  StoreLe32(geometry + DISK_GEOMETRY::MediaType.offset, 12);  // FixedMedia
+  StoreLe32(geometry + DISK_GEOMETRY::TracksPerCylinder.offset, 255);
+  StoreLe32(geometry + DISK_GEOMETRY::SectorsPerTrack.offset, 63);
+  StoreLe32(geometry + DISK_GEOMETRY::BytesPerSector.offset, bytesPerSector);
+  StoreLe32(answer.data() + DISK_GEOMETRY_EX::DiskSize.offset,
+            static_cast<std::uint32_t>(diskSize));
+  StoreLe32(answer.data() + DISK_GEOMETRY_EX::DiskSize.offset + 4,
+            static_cast<std::uint32_t>(diskSize >> 32));
+  return answer;
+}
+
+Bytes MakeNvmeNamespaceAnswer(const SimIdentity& identity) {
+  using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
+  using Specific = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  using Namespace = NVME_IDENTIFY_NAMESPACE_DATA;
+  Bytes answer(Descriptor::kSize + Namespace::kSize, 0);
+  std::uint8_t* specific = answer.data() + Descriptor::ProtocolSpecificData.offset;
+  StoreLe32(specific + Specific::ProtocolType.offset, kProtocolTypeNvme);
+  StoreLe32(specific + Specific::DataType.offset, kNvmeDataTypeIdentify);
+  StoreLe32(specific + Specific::ProtocolDataOffset.offset, Specific::kSize);
+  StoreLe32(specific + Specific::ProtocolDataLength.offset, Namespace::kSize);
+  std::uint8_t* data = specific + Specific::kSize;
+  for (int k = 0; k < 8; ++k)
+    data[Namespace::NSZE.offset + k] = static_cast<std::uint8_t>(identity.sectors >> (8 * k));
+  data[Namespace::NLBAF.offset] = 0;
+  data[Namespace::FLBAS.offset] = 0;
+  std::uint8_t lbads = 0;
+  while ((std::uint32_t{1} << lbads) < identity.logicalSectorSize) ++lbads;
+  data[Namespace::LBAF.offset + NVME_LBA_FORMAT::LBADS.offset] = lbads;
+  std::copy(identity.nguid.begin(), identity.nguid.end(), data + Namespace::NGUID.offset);
+  std::copy(identity.eui64.begin(), identity.eui64.end(), data + Namespace::EUI64.offset);
+  return answer;
+}
+
+void AnswerIdentity(SimPhysicalDrive& drive, const SimIdentity& identity) {
+  std::vector<SimDesignator> designators;
+  if (!identity.wwn.empty()) designators.push_back({.identifier = identity.wwn});
+  if (!identity.eui64.empty()) designators.push_back({.type = 2, .identifier = identity.eui64});
+  drive.deviceIdDescriptor = MakeDeviceIdDescriptor(designators);
+  drive.alignmentDescriptor =
+      MakeAlignmentDescriptor(identity.logicalSectorSize, identity.physicalSectorSize);
+  if (identity.rotation != 0)
+    drive.seekPenaltyDescriptor = MakeSeekPenaltyDescriptor(identity.rotation != 1);
+  drive.geometry =
+      MakeGeometryAnswer(identity.sectors * identity.logicalSectorSize, identity.logicalSectorSize);
+  drive.lun = 0;
+}
+
 SimPhysicalDrive MakeAtaDrive(const std::string& serial, const std::string& model,
                               std::uint8_t deviceMap) {
   return {.identify = MakeIdentifyBlock(serial, model), .deviceMap = deviceMap};
@@ -327,31 +535,41 @@ constexpr std::uint32_t kBusNvme = 17;
 
 SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::string& serial,
                                const std::string& model) {
-  return {
+  SimPhysicalDrive drive{
       .smart = false,
       .storageDescriptor = MakeDeviceDescriptor(kBusNvme, "NVMe", model, "1.0", descriptorSerial),
-      .nvmeAnswer = MakeNvmeAnswer(serial, model, "NV-FW-01")};
+      .nvmeAnswer = MakeNvmeAnswer(serial, model, "NV-FW-01"),
+      .nvmeNamespaceAnswer = MakeNvmeNamespaceAnswer(NvmeIdentity())};
+  AnswerIdentity(drive, NvmeIdentity());
+  drive.seekPenaltyDescriptor = MakeSeekPenaltyDescriptor(false);
+  return drive;
 }
 
 SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model) {
   SimPhysicalDrive drive = MakeAtaDrive(serial, model);
+  drive.identify = WithIdentity(drive.identify, SataSsdIdentity());
   drive.storageDescriptor = MakeDeviceDescriptor(kBusSata, "", model, "1.0", serial);
   drive.ataPassThrough = true;
   drive.vpdPage = MakeVpdSerialPage(serial);
+  AnswerIdentity(drive, SataSsdIdentity());
   return drive;
 }
 
 SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model) {
+  constexpr std::uint64_t kStick = 16ull << 30;
   return {.smart = false,
           .storageDescriptor = MakeDeviceDescriptor(kBusUsb, "USB", model, "0001", "", true),
-          .vpdPage = MakeVpdSerialPage(serial)};
+          .vpdPage = MakeVpdSerialPage(serial),
+          .alignmentDescriptor = MakeAlignmentDescriptor(512, 512),
+          .geometry = MakeGeometryAnswer(kStick, 512)};
 }
 
 SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
                                const std::string& model) {
   SimPhysicalDrive drive = MakeUsbBridge(bridgeSerial, model);
-  drive.identify = MakeIdentifyBlock(driveSerial, model);
+  drive.identify = WithIdentity(MakeIdentifyBlock(driveSerial, model), SataDiskIdentity());
   drive.sat = true;
+  drive.geometry = MakeGeometryAnswer(SataDiskIdentity().sectors * 512, 512);
   return drive;
 }
 
@@ -363,6 +581,8 @@ const std::map<std::uint32_t, DriveRequestHandler>& PhysicalDriveHandlers() {
       {kIoctlStorageGetMediaSerialNumber, AnswerMediaSerial},
       {kIoctlAtaPassThrough, AnswerAtaPassThrough},
       {kIoctlScsiPassThrough, AnswerScsiPassThrough},
+      {kIoctlScsiGetAddress, AnswerScsiAddress},
+      {kIoctlDiskGetDriveGeometryEx, AnswerGeometry},
   };
   return handlers;
 }

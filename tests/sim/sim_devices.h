@@ -44,6 +44,47 @@ Bytes MakeNvmeAnswer(const std::string& serial, const std::string& model,
                      const std::string& firmware);
 // A unit serial number page (VPD 0x80) holding the text.
 Bytes MakeVpdSerialPage(const std::string& serial);
+
+// What a drive is, as its identity requests answer it: IDENTIFY's words,
+// the NVMe namespace's data and the storage stack's properties. The
+// builders below write each answer from one of these.
+struct SimIdentity {
+  std::uint64_t sectors = 0;  // logical sectors
+  std::uint32_t logicalSectorSize = 512;
+  std::uint32_t physicalSectorSize = 512;
+  Bytes wwn = {};    // an NAA name, 8 bytes; none when empty
+  Bytes eui64 = {};  // 8 bytes, or none
+  Bytes nguid = {};  // 16 bytes, or none
+  // IDENTIFY word 217: 0 not reported, 1 not rotating, else the rate.
+  std::uint16_t rotation = 0;
+};
+// The drives of the machines of the tests, and the values a real kernel is
+// given in QEMU: a SATA SSD, a SATA disk of 7200 RPM with 4096-byte
+// physical sectors, and an NVMe namespace whose NGUID is zero.
+SimIdentity SataSsdIdentity();
+SimIdentity SataDiskIdentity();
+SimIdentity NvmeIdentity();
+
+// The block with the identity's words: 48-bit capacity (and the 28-bit one,
+// capped), sector sizes (word 106, 117-118), the WWN where there is one
+// (87, 108-111), the rotation (217).
+IdentifyBlock WithIdentity(IdentifyBlock block, const SimIdentity& identity);
+// One STORAGE_IDENTIFIER of a device id descriptor.
+struct SimDesignator {
+  std::uint32_t codeSet = 1;  // binary
+  std::uint32_t type = 3;     // NAA
+  std::uint32_t association = 0;
+  Bytes identifier;
+};
+Bytes MakeDeviceIdDescriptor(const std::vector<SimDesignator>& designators);
+Bytes MakeAlignmentDescriptor(std::uint32_t logical, std::uint32_t physical);
+Bytes MakeSeekPenaltyDescriptor(bool incursSeekPenalty);
+Bytes MakeGeometryAnswer(std::uint64_t diskSize, std::uint32_t bytesPerSector);
+// The NVMe identify query's answer with identify namespace data: NSZE
+// blocks of 2^lbads bytes in format 0, the NGUID and EUI-64 (zeros where
+// empty).
+Bytes MakeNvmeNamespaceAnswer(const SimIdentity& identity);
+
 // A media serial number answer with the text at offset 16.
 Bytes MakeMediaSerial(const std::string& text);
 // A 4108-byte legacy VxD answer with the given flags and blocks.
@@ -75,6 +116,21 @@ struct SimPhysicalDrive {
   // IDENTIFY DEVICE answers with `identify`; otherwise, or for an ATAPI
   // device, the command ends in CHECK CONDITION.
   bool sat = false;
+  // The whole answer of the NVMe identify query for the namespace (CNS 0),
+  // the property that gives it and the namespace ID it must name; none: no
+  // NVMe namespace.
+  std::optional<Bytes> nvmeNamespaceAnswer = std::nullopt;
+  std::uint32_t nvmeNamespaceProperty = layout::kStorageDeviceProtocolSpecificProperty;
+  std::uint32_t namespaceId = 1;
+  // The logical unit IOCTL_SCSI_GET_ADDRESS gives; none: it fails.
+  std::optional<std::uint8_t> lun = std::nullopt;
+  // The answers of the device id, access alignment and seek penalty
+  // properties and of IOCTL_DISK_GET_DRIVE_GEOMETRY_EX; none: the request
+  // fails with ERROR_INVALID_FUNCTION.
+  std::optional<Bytes> deviceIdDescriptor = std::nullopt;
+  std::optional<Bytes> alignmentDescriptor = std::nullopt;
+  std::optional<Bytes> seekPenaltyDescriptor = std::nullopt;
+  std::optional<Bytes> geometry = std::nullopt;
 };
 
 // What a driver does with one request: the bytes it writes to the output
@@ -101,18 +157,26 @@ SimPhysicalDrive MakeAtaDrive(const std::string& serial, const std::string& mode
                               std::uint8_t deviceMap = 0x01);
 SimPhysicalDrive MakeAtapiDrive(const std::string& serial, const std::string& model,
                                 std::uint8_t deviceMap = 0x10);
-// Disks as hdsn-disks meets them: an NVMe drive whose descriptor gives an
-// identifier of another kind than its serial (as WMI does); a SATA drive
-// behind a port that passes ATA commands and translates INQUIRY; a USB
-// bridge that answers only the descriptor and the unit serial number page.
+// Disks as hdsn-disks meets them, each answering the identity requests of
+// its kind: an NVMe drive whose descriptor gives an identifier of another
+// kind than its serial (as WMI does), of NvmeIdentity; a SATA drive behind a
+// port that passes ATA commands and translates INQUIRY, of SataSsdIdentity;
+// a USB bridge that answers the descriptor, the unit serial number page,
+// the alignment and the geometry of a 16 GiB stick.
 SimPhysicalDrive MakeNvmeDrive(const std::string& descriptorSerial, const std::string& serial,
                                const std::string& model);
 SimPhysicalDrive MakeSataDrive(const std::string& serial, const std::string& model);
 SimPhysicalDrive MakeUsbBridge(const std::string& serial, const std::string& model);
 // A USB bridge that answers the unit serial number page with its own serial
-// and carries ATA PASS-THROUGH (16) to a drive of another serial.
+// and carries ATA PASS-THROUGH (16) to a drive of another serial, of
+// SataDiskIdentity.
 SimPhysicalDrive MakeSatBridge(const std::string& bridgeSerial, const std::string& driveSerial,
                                const std::string& model);
+
+// The storage stack's answers for a drive of this identity: designators of
+// its WWN (NAA) or EUI-64 and NGUID, alignment, seek penalty (a rotation of
+// 1 none, a rate one; not reported: no answer), geometry, and logical unit 0.
+void AnswerIdentity(SimPhysicalDrive& drive, const SimIdentity& identity);
 
 struct SimScsiPort {
   // Drives at targets 0 and 1; an empty target answers with a blank block.
@@ -147,7 +211,11 @@ inline constexpr std::uint32_t kDriverRequestCodes[] = {layout::kIoctlVolumeGetV
                                                         layout::kIoctlScsiMiniport,
                                                         layout::kIoctlStorageQueryProperty,
                                                         layout::kIoctlStorageGetMediaSerialNumber,
-                                                        layout::kVxdIdentifyCode};
+                                                        layout::kVxdIdentifyCode,
+                                                        layout::kIoctlAtaPassThrough,
+                                                        layout::kIoctlScsiPassThrough,
+                                                        layout::kIoctlScsiGetAddress,
+                                                        layout::kIoctlDiskGetDriveGeometryEx};
 
 // The path of the legacy IDE VxD, and the signature miniport requests carry.
 inline constexpr char kLegacyVxdPath[] = "\\\\.\\IDE21201.VXD";
