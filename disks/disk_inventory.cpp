@@ -12,10 +12,19 @@ namespace {
 // The sources of both systems in the order their texts and values are
 // preferred: the drive's own identify data and pages first, then what the
 // system keeps of them or tells itself, WMI and udev last.
-constexpr const char* kPreference[] = {
-    kSourceAtaIdentify, kSourceNvmeIdentify,      kSourceNvmeNamespace, kSourceScsiVpd80,
-    kSourceScsiVpd83,   kSourceStorageDescriptor, kSourceSysfs,         kSourceAccessAlignment,
-    kSourceSeekPenalty, kSourceDiskGeometry,      kSourceWmi,           kSourceUdev};
+constexpr const char* kPreference[] = {kSourceAtaIdentify,
+                                       kSourceNvmeIdentify,
+                                       kSourceNvmeNamespace,
+                                       kSourceScsiVpd80,
+                                       kSourceScsiVpd83,
+                                       kSourceScsiVpdB1,
+                                       kSourceStorageDescriptor,
+                                       kSourceSysfs,
+                                       kSourceAccessAlignment,
+                                       kSourceSeekPenalty,
+                                       kSourceDiskGeometry,
+                                       kSourceWmi,
+                                       kSourceUdev};
 
 // The disk's sources that answered, in the order of preference.
 std::vector<const DiskSource*> Answering(const DiskEntry& disk) {

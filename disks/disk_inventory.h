@@ -19,7 +19,8 @@ namespace hdsn {
 // nvme-identify, ata-identify, scsi-vpd80 and wmi, then for the disk's
 // identity nvme-namespace, scsi-vpd83, access-alignment, seek-penalty and
 // disk-geometry; Linux asks sysfs in the first place and the udev database
-// in the last.
+// after the texts' sources, then for the identity nvme-namespace, scsi-vpd83
+// and scsi-vpdb1.
 inline constexpr char kSourceStorageDescriptor[] = "storage-descriptor";
 inline constexpr char kSourceNvmeIdentify[] = "nvme-identify";
 inline constexpr char kSourceAtaIdentify[] = "ata-identify";
@@ -32,6 +33,7 @@ inline constexpr char kSourceSeekPenalty[] = "seek-penalty";
 inline constexpr char kSourceDiskGeometry[] = "disk-geometry";
 inline constexpr char kSourceSysfs[] = "sysfs";
 inline constexpr char kSourceUdev[] = "udev";
+inline constexpr char kSourceScsiVpdB1[] = "scsi-vpdb1";
 
 // How long a drive may take with a command a source sends before the system
 // gives up on it, on every system.

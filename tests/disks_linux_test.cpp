@@ -20,22 +20,54 @@ testing::AssertionResult NothingLeftBehind(const SimLinuxMachine& machine) {
   return NoProblems(Leftovers(machine));
 }
 
+SimDisk Identified(SimDisk disk, const SimIdentity& identity) {
+  disk.identity = identity;
+  return disk;
+}
+
+// A SCSI disk of 10000 RPM and one of 4096-byte sectors that does not
+// rotate, as QEMU is given them in the proof on a real kernel.
+SimIdentity ScsiDiskIdentity() {
+  return {
+      .sectors = 98304, .wwn = {0x50, 0x00, 0xc5, 0x00, 0xa1, 0xb2, 0xc3, 0xe6}, .rotation = 10000};
+}
+SimIdentity ScsiSsdIdentity() {
+  return {.sectors = 33554432,
+          .logicalSectorSize = 4096,
+          .physicalSectorSize = 4096,
+          .wwn = {0x50, 0x00, 0xc5, 0x00, 0xa1, 0xb2, 0xc3, 0xe7},
+          .rotation = 1};
+}
+
 // The disks of the machine Debian's kernel showed under QEMU, one of each
-// kind, named as it named them.
+// kind, named as it named them, with the identities QEMU is given; the
+// kernel distrusts the namespace identifiers of QEMU's NVMe controller.
 void QemuMachine(SimLinux& s) {
-  AddDisk(s, {SimDiskKind::kPata, "sda", "PIIX-SER-0001", "HDSN IDE Disk", "ID01"});
-  AddDisk(s, {SimDiskKind::kSata, "sdb", "AHCI-SER-0001", "HDSN AHCI Disk", "AH01"});
-  AddDisk(s, {SimDiskKind::kVirtioScsi, "sdc", "VSCSI-SER-0001", "HDSN SCSI Disk", "VS01"});
-  AddDisk(s, {SimDiskKind::kUas, "sdd", "UASDISK-SER-0001", "HDSN UAS Disk", "UA01",
-              "UASUSB-SER-0001"});
-  AddDisk(s, {SimDiskKind::kUsbStorage, "sde", "USBSTOR-SER-0001", "QEMU HARDDISK", "2.5+"});
-  AddDisk(s, {SimDiskKind::kNvme, "nvme0n1", "NVME-SER-0001", "QEMU NVMe Ctrl", "7.2.22"});
-  AddDisk(s, {SimDiskKind::kVirtioBlock, "vda", "VBLK-SER-0001", "", ""});
+  AddDisk(s, Identified({SimDiskKind::kPata, "sda", "PIIX-SER-0001", "HDSN IDE Disk", "ID01"},
+                        SataDiskIdentity()));
+  AddDisk(s, Identified({SimDiskKind::kSata, "sdb", "AHCI-SER-0001", "HDSN AHCI Disk", "AH01"},
+                        SataSsdIdentity()));
+  AddDisk(s,
+          Identified({SimDiskKind::kVirtioScsi, "sdc", "VSCSI-SER-0001", "HDSN SCSI Disk", "VS01"},
+                     ScsiDiskIdentity()));
+  AddDisk(s, Identified({SimDiskKind::kUas, "sdd", "UASDISK-SER-0001", "HDSN UAS Disk", "UA01",
+                         "UASUSB-SER-0001"},
+                        ScsiSsdIdentity()));
+  AddDisk(s,
+          Identified({SimDiskKind::kUsbStorage, "sde", "USBSTOR-SER-0001", "QEMU HARDDISK", "2.5+"},
+                     {.sectors = 33554432}));
+  SimDisk nvme = Identified(
+      {SimDiskKind::kNvme, "nvme0n1", "NVME-SER-0001", "QEMU NVMe Ctrl", "7.2.22"}, NvmeIdentity());
+  nvme.bogusNamespaceIds = true;
+  AddDisk(s, nvme);
+  AddDisk(s, Identified({SimDiskKind::kVirtioBlock, "vda", "VBLK-SER-0001", "", ""},
+                        {.sectors = 67108864, .physicalSectorSize = 4096}));
   MountRoot(s, "");
 }
 
-// One line per disk: device, bus, system, serial and its source, then each
-// source's name, "ok" or its error, and its via.
+// One line per disk: device, bus, system, serial and its source, then the
+// name of each source of the texts (the first five), "ok" or its error, and
+// its via.
 std::vector<std::string> Summary(const json& document) {
   std::vector<std::string> lines;
   auto text = [](const json& value) {
@@ -45,7 +77,9 @@ std::vector<std::string> Summary(const json& document) {
     std::string line = text(disk.at("device")) + " " + text(disk.at("bus")) + " " +
                        (disk.at("system").is_null() ? "null" : disk.at("system").dump()) + " " +
                        text(disk.at("serial")) + "<" + text(disk.at("serial_source")) + ">";
-    for (const json& source : disk.at("sources")) {
+    const json& sources = disk.at("sources");
+    for (std::size_t at = 0; at < 5 && at < sources.size(); ++at) {
+      const json& source = sources[at];
       line += " | " + source.at("name").get<std::string>() + " " +
               (source.at("ok").get<bool>() ? "ok" : source.at("error").get<std::string>());
       if (!source.at("via").is_null()) line += " " + source.at("via").get<std::string>();
@@ -402,6 +436,215 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"/disks/0/model": "SD32G"})"}),
     RowName());
 
+// One line per disk: each field of its identity that was given, with its
+// source; each source of the identity's own that applies, "ok" or its
+// error, its via and the placeholders it noted; the identifiers it shares.
+std::vector<std::string> IdentitySummary(const json& document) {
+  std::vector<std::string> lines;
+  for (const json& disk : document.at("disks")) {
+    std::string line = disk.at("device").get<std::string>();
+    for (const char* field : {"wwn", "eui64", "nguid", "uuid", "size", "logical_sector_size",
+                              "physical_sector_size", "rotational", "rotation_rate"}) {
+      const json& value = disk.at(field);
+      if (value.is_null()) continue;
+      line += std::string(" ") + field + "=" +
+              (value.is_string() ? value.get<std::string>() : value.dump()) + "<" +
+              disk.at(std::string(field) + "_source").get<std::string>() + ">";
+    }
+    const json& sources = disk.at("sources");
+    for (std::size_t at = 5; at < sources.size(); ++at) {
+      const json& source = sources[at];
+      if (source.value("error", "") == "not applicable") continue;
+      line += " | " + source.at("name").get<std::string>() + " " +
+              (source.at("ok").get<bool>() ? "ok" : source.at("error").get<std::string>()) + " " +
+              source.at("via").get<std::string>();
+      if (source.contains("placeholders")) line += " " + source.at("placeholders").dump();
+    }
+    if (!disk.at("shared_with").empty()) line += " | shared " + disk.at("shared_with").dump();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+struct IdentityCase {
+  const char* name;
+  std::function<void(SimLinux&)> build;
+  std::vector<std::string> identities;  // IdentitySummary() of the document
+};
+
+class LinuxIdentities : public testing::TestWithParam<IdentityCase> {};
+
+TEST_P(LinuxIdentities, ComeFromTheFirstSourceThatGivesEach) {
+  SimLinuxMachine m;
+  GetParam().build(m.system);
+  m.RunDisks({"--json"});
+  RecordJson(m.console.output);
+  const json document = json::parse(m.console.output);
+  EXPECT_EQ(IdentitySummary(document), GetParam().identities);
+  // A placeholder the document names twice for a source, which a parser
+  // reads as one, would be two in the text.
+  std::size_t placeholders = 0;
+  for (const json& disk : document.at("disks")) {
+    for (const json& source : disk.at("sources"))
+      placeholders += source.value("placeholders", json::object()).size();
+  }
+  std::size_t written = 0;
+  for (std::size_t at = 0; (at = m.console.output.find("\": \"all ", at)) != std::string::npos;
+       ++at)
+    ++written;
+  EXPECT_EQ(written, placeholders);
+  EXPECT_TRUE(NothingLeftBehind(m));
+}
+
+const std::vector<std::string> kQemuIdentitiesAsRoot = {
+    "/dev/nvme0n1 eui64=0025388191b21234<nvme-namespace> "
+    "uuid=6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7<nvme-namespace> size=1000204886016<nvme-namespace> "
+    "logical_sector_size=512<nvme-namespace> physical_sector_size=512<sysfs> "
+    "rotational=false<sysfs> "
+    "| nvme-namespace ok /dev/nvme0 {\"nguid\":\"all zero\"}",
+    "/dev/sda wwn=0x50014ee2b1c2d3e4<ata-identify> size=2000398934016<ata-identify> "
+    "logical_sector_size=512<ata-identify> physical_sector_size=4096<ata-identify> "
+    "rotational=true<ata-identify> rotation_rate=7200<ata-identify> "
+    "| scsi-vpd83 ok /sys/block/sda/device/vpd_pg83 | scsi-vpdb1 ok /sys/block/sda/device/vpd_pgb1",
+    "/dev/sdb wwn=0x5000c500a1b2c3d4<ata-identify> size=500107862016<ata-identify> "
+    "logical_sector_size=512<ata-identify> physical_sector_size=512<ata-identify> "
+    "rotational=false<ata-identify> "
+    "| scsi-vpd83 ok /sys/block/sdb/device/vpd_pg83 | scsi-vpdb1 ok /sys/block/sdb/device/vpd_pgb1",
+    "/dev/sdc wwn=0x5000c500a1b2c3e6<scsi-vpd83> size=50331648<sysfs> "
+    "logical_sector_size=512<sysfs> physical_sector_size=512<sysfs> rotational=true<scsi-vpdb1> "
+    "rotation_rate=10000<scsi-vpdb1> "
+    "| scsi-vpd83 ok /sys/block/sdc/device/vpd_pg83 | scsi-vpdb1 ok /sys/block/sdc/device/vpd_pgb1",
+    "/dev/sdd wwn=0x5000c500a1b2c3e7<scsi-vpd83> size=137438953472<sysfs> "
+    "logical_sector_size=4096<sysfs> physical_sector_size=4096<sysfs> rotational=false<scsi-vpdb1> "
+    "| scsi-vpd83 ok /sys/block/sdd/device/vpd_pg83 | scsi-vpdb1 ok /sys/block/sdd/device/vpd_pgb1",
+    // usb-storage: the kernel asks no VPD page, and assumes rotating media.
+    "/dev/sde size=17179869184<sysfs> logical_sector_size=512<sysfs> "
+    "physical_sector_size=512<sysfs> rotational=true<sysfs> "
+    "| scsi-vpd83 open: 2 /sys/block/sde/device/vpd_pg83 "
+    "| scsi-vpdb1 open: 2 /sys/block/sde/device/vpd_pgb1",
+    "/dev/vda size=34359738368<sysfs> logical_sector_size=512<sysfs> "
+    "physical_sector_size=4096<sysfs> rotational=true<sysfs>"};
+
+// As a user, the namespace's identifiers the kernel did not publish are
+// unknown; everything else comes from files.
+std::vector<std::string> QemuIdentitiesAsUser() {
+  std::vector<std::string> lines = kQemuIdentitiesAsRoot;
+  lines[0] =
+      "/dev/nvme0n1 size=1000204886016<sysfs> logical_sector_size=512<sysfs> "
+      "physical_sector_size=512<sysfs> rotational=false<sysfs> | nvme-namespace open: 13 "
+      "/dev/nvme0";
+  return lines;
+}
+
+// An NVMe namespace with every identifier, and one with an NGUID only.
+void PublishedNamespaces(SimLinux& s) {
+  const Bytes nguid = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
+                       0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10};
+  SimIdentity every = NvmeIdentity();
+  every.nguid = nguid;
+  AddDisk(s, Identified({SimDiskKind::kNvme, "nvme0n1", "NVME-1", "N", "1"}, every));
+  Bytes other = nguid;
+  other[15] = 0x11;
+  AddDisk(s, Identified({SimDiskKind::kNvme, "nvme1n1", "NVME-2", "N", "1"},
+                        {.sectors = 1000, .nguid = other}));
+  MountRoot(s, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, LinuxIdentities,
+    testing::Values(
+        IdentityCase{"QemuAsRoot", QemuMachine, kQemuIdentitiesAsRoot},
+        IdentityCase{"QemuAsUser",
+                     [](SimLinux& s) {
+                       QemuMachine(s);
+                       s.root = false;
+                     },
+                     QemuIdentitiesAsUser()},
+        // Real drives, whose identifiers the kernel publishes: read without
+        // root. Without a UUID, the kernel's uuid file shows the NGUID.
+        IdentityCase{"NamespaceIdentifiersTheKernelPublishesAsUser",
+                     [](SimLinux& s) {
+                       PublishedNamespaces(s);
+                       s.root = false;
+                     },
+                     {"/dev/nvme0n1 eui64=0025388191b21234<nvme-namespace> "
+                      "nguid=0123456789abcdeffedcba9876543210<nvme-namespace> "
+                      "uuid=6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7<nvme-namespace> "
+                      "size=1000204886016<sysfs> logical_sector_size=512<sysfs> "
+                      "physical_sector_size=512<sysfs> rotational=false<sysfs> "
+                      "| nvme-namespace ok /sys/block/nvme0n1/eui",
+                      "/dev/nvme1n1 nguid=0123456789abcdeffedcba9876543211<nvme-namespace> "
+                      "size=512000<sysfs> logical_sector_size=512<sysfs> "
+                      "physical_sector_size=512<sysfs> rotational=false<sysfs> "
+                      "| nvme-namespace ok /sys/block/nvme1n1/nguid"}},
+        // Kernels before the identifier files (or a page that cannot be
+        // read) leave the wwid the kernel chose.
+        IdentityCase{"TheWwidWhereTheFilesAreMissing",
+                     [](SimLinux& s) {
+                       PublishedNamespaces(s);
+                       for (const char* file : {"eui", "nguid", "uuid"})
+                         s.Remove(s.Resolved("/sys/block/nvme1n1") + "/" + file);
+                       AddDisk(s, Identified({SimDiskKind::kSas, "sda", "SAS-1", "D", "1"},
+                                             ScsiDiskIdentity()));
+                       s.Remove(s.Resolved("/sys/block/sda/device") + "/vpd_pg83");
+                       s.Remove(s.Resolved("/sys/block/nvme0n1"));
+                       s.root = false;
+                     },
+                     {"/dev/nvme1n1 nguid=0123456789abcdeffedcba9876543211<nvme-namespace> "
+                      "size=512000<sysfs> logical_sector_size=512<sysfs> "
+                      "physical_sector_size=512<sysfs> rotational=false<sysfs> "
+                      "| nvme-namespace ok /sys/block/nvme1n1/wwid",
+                      "/dev/sda wwn=0x5000c500a1b2c3e6<scsi-vpd83> size=50331648<sysfs> "
+                      "logical_sector_size=512<sysfs> physical_sector_size=512<sysfs> "
+                      "rotational=true<scsi-vpdb1> rotation_rate=10000<scsi-vpdb1> "
+                      "| scsi-vpd83 ok /sys/block/sda/device/wwid "
+                      "| scsi-vpdb1 ok /sys/block/sda/device/vpd_pgb1"}},
+        // As root: a controller that knows no descriptor list (before NVMe
+        // 1.3), a multipath namespace whose first controller fails Identify,
+        // INQUIRY where the kernel keeps no page, and one WWN on two paths.
+        IdentityCase{"IdentifyAndInquiryAsRoot",
+                     [](SimLinux& s) {
+                       SimDisk old = Identified({SimDiskKind::kNvme, "nvme0n1", "NVME-1", "N", "1"},
+                                                NvmeIdentity());
+                       old.bogusNamespaceIds = true;
+                       AddDisk(s, old);
+                       s.Node("/dev/nvme0").nvmeDescriptors.clear();
+                       SimDisk multipath = old;
+                       multipath.name = "nvme1n1";
+                       multipath.serial = "NVME-MP";
+                       multipath.identity.eui64[7] = 0x56;
+                       multipath.nvmePaths = 2;
+                       AddDisk(s, multipath);
+                       s.Node("/dev/nvme1").nvmeStatus = 0x4002;
+                       for (const char* name : {"sda", "sdb"})
+                         AddDisk(s, Identified({SimDiskKind::kSas, name, "SAS-1", "D", "1"},
+                                               ScsiDiskIdentity()));
+                       for (const char* file : {"vpd_pg83", "vpd_pgb1", "wwid"})
+                         s.Remove(s.Resolved("/sys/block/sda/device") + "/" + file);
+                       MountRoot(s, "");
+                     },
+                     {"/dev/nvme0n1 eui64=0025388191b21234<nvme-namespace> "
+                      "size=1000204886016<nvme-namespace> logical_sector_size=512<nvme-namespace> "
+                      "physical_sector_size=512<sysfs> rotational=false<sysfs> "
+                      "| nvme-namespace ok /dev/nvme0 {\"nguid\":\"all zero\"}",
+                      "/dev/nvme1n1 eui64=0025388191b21256<nvme-namespace> "
+                      "uuid=6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7<nvme-namespace> "
+                      "size=1000204886016<nvme-namespace> logical_sector_size=512<nvme-namespace> "
+                      "physical_sector_size=512<sysfs> rotational=false<sysfs> "
+                      "| nvme-namespace ok /dev/nvme2 {\"nguid\":\"all zero\"}",
+                      "/dev/sda wwn=0x5000c500a1b2c3e6<scsi-vpd83> size=50331648<sysfs> "
+                      "logical_sector_size=512<sysfs> physical_sector_size=512<sysfs> "
+                      "rotational=true<scsi-vpdb1> rotation_rate=10000<scsi-vpdb1> "
+                      "| scsi-vpd83 ok /dev/sda | scsi-vpdb1 ok /dev/sda "
+                      "| shared {\"serial\":[\"/dev/sdb\"],\"wwn\":[\"/dev/sdb\"]}",
+                      "/dev/sdb wwn=0x5000c500a1b2c3e6<scsi-vpd83> size=50331648<sysfs> "
+                      "logical_sector_size=512<sysfs> physical_sector_size=512<sysfs> "
+                      "rotational=true<scsi-vpdb1> rotation_rate=10000<scsi-vpdb1> "
+                      "| scsi-vpd83 ok /sys/block/sdb/device/vpd_pg83 "
+                      "| scsi-vpdb1 ok /sys/block/sdb/device/vpd_pgb1 "
+                      "| shared {\"serial\":[\"/dev/sda\"],\"wwn\":[\"/dev/sda\"]}"}}),
+    RowName());
+
 // The root file system's disks, and its UUID.
 struct RootCase {
   const char* name;
@@ -641,7 +884,8 @@ TEST(LinuxFiles, AreReadInBuffersSizedByWhatTheyHold) {
 TEST(LinuxRequests, CarryTheCommandsTheKernelPassesOn) {
   SimLinuxMachine m;
   AddDisk(m.system, {SimDiskKind::kUas, "sda", "BRIDGE-1", "DISK", "1"});
-  m.system.Remove(m.system.Resolved("/sys/block/sda/device") + "/vpd_pg80");
+  for (const char* page : {"vpd_pg80", "vpd_pg83", "vpd_pgb1"})
+    m.system.Remove(m.system.Resolved("/sys/block/sda/device") + "/" + page);
   AddDisk(m.system, {SimDiskKind::kUsbStorage, "sdb", "BRIDGE-2", "DISK", "1"});
   AddDisk(m.system, {SimDiskKind::kNvme, "nvme0n1", "NVME-1", "N", "1"});
   m.system.Remove(m.system.Resolved("/sys/class/nvme/nvme0") + "/serial");
@@ -649,30 +893,37 @@ TEST(LinuxRequests, CarryTheCommandsTheKernelPassesOn) {
   ASSERT_EQ(m.RunDisks({"--json"}), 0);
 
   const std::vector<SgIoRecord>& sgIo = m.system.sgIo;
-  ASSERT_EQ(sgIo.size(), 3u);
   const Bytes ataPassThrough = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0};
-  const Bytes inquiry = {0x12, 0x01, 0x80, 0x00, 0xFC, 0x00};
-  EXPECT_EQ(sgIo[0].cdb, ataPassThrough);
-  EXPECT_EQ(sgIo[0].length, 512u);
-  EXPECT_EQ(sgIo[1].cdb, inquiry);
-  EXPECT_EQ(sgIo[1].length, 252u);
-  EXPECT_EQ(sgIo[2].cdb, ataPassThrough);
+  const std::vector<std::pair<Bytes, std::uint32_t>> expected = {
+      {ataPassThrough, 512},
+      {{0x12, 0x01, 0x80, 0x00, 0xFC, 0x00}, 252},
+      {{0x12, 0x01, 0x83, 0x00, 0xFC, 0x00}, 252},
+      {{0x12, 0x01, 0xB1, 0x00, 0x40, 0x00}, 64},
+      {ataPassThrough, 512}};
+  ASSERT_EQ(sgIo.size(), expected.size());
   for (std::size_t at = 0; at < sgIo.size(); ++at) {
     const SgIoRecord& request = sgIo[at];
-    EXPECT_EQ(request.path, at < 2 ? "/dev/sda" : "/dev/sdb");
+    EXPECT_EQ(request.cdb, expected[at].first) << at;
+    EXPECT_EQ(request.length, expected[at].second) << at;
+    EXPECT_EQ(request.path, at + 1 < sgIo.size() ? "/dev/sda" : "/dev/sdb");
     EXPECT_EQ(request.interfaceId, 'S');
     EXPECT_EQ(request.direction, -3);  // from the device
     EXPECT_EQ(request.timeout, 3000u);
     EXPECT_EQ(request.senseLength, 32u);
   }
-  ASSERT_EQ(m.system.nvmeAdmin.size(), 1u);
-  const NvmeAdminRecord& identify = m.system.nvmeAdmin[0];
-  EXPECT_EQ(identify.path, "/dev/nvme0");
-  EXPECT_EQ(identify.opcode, 0x06);
-  EXPECT_EQ(identify.cdw10, 1u);  // CNS 1: the controller
-  EXPECT_EQ(identify.nsid, 0u);
-  EXPECT_EQ(identify.length, 4096u);
-  EXPECT_EQ(identify.timeout, 3000u);
+  // Identify of the controller (CNS 1), then of the namespace the kernel
+  // numbers 1: its descriptor list (CNS 3) and its data (CNS 0).
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> identify = {{1, 0}, {3, 1}, {0, 1}};
+  ASSERT_EQ(m.system.nvmeAdmin.size(), identify.size());
+  for (std::size_t at = 0; at < identify.size(); ++at) {
+    const NvmeAdminRecord& request = m.system.nvmeAdmin[at];
+    EXPECT_EQ(request.path, "/dev/nvme0");
+    EXPECT_EQ(request.opcode, 0x06);
+    EXPECT_EQ(request.cdw10, identify[at].first) << at;
+    EXPECT_EQ(request.nsid, identify[at].second) << at;
+    EXPECT_EQ(request.length, 4096u);
+    EXPECT_EQ(request.timeout, 3000u);
+  }
 
   // Nodes open read-only and non-blocking, once per source that needs one.
   std::vector<std::string> nodes;
@@ -680,7 +931,8 @@ TEST(LinuxRequests, CarryTheCommandsTheKernelPassesOn) {
     EXPECT_EQ(open.mode, OpenMode::kDevice) << open.path;
     nodes.push_back(open.path);
   }
-  EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/nvme0", "/dev/sda", "/dev/sda", "/dev/sdb"}));
+  EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/nvme0", "/dev/nvme0", "/dev/sda", "/dev/sda",
+                                             "/dev/sda", "/dev/sda", "/dev/sdb"}));
   for (const LinuxOpenRecord& open : m.system.opens) {
     if (open.path.compare(0, 5, "/dev/") != 0) {
       EXPECT_EQ(open.mode, OpenMode::kFile) << open.path;

@@ -1,5 +1,5 @@
 // The disk inventory of Linux: every whole disk of /sys/block that sits on
-// a device, where it sits, whether it holds "/", and its five sources.
+// a device, where it sits, whether it holds "/", and its eight sources.
 #include "disks/linux/disk_list.h"
 
 #include <algorithm>
@@ -427,9 +427,14 @@ DiskInventory ListDisks(const LinuxPlatform& platform) {
     const std::string removable = Attribute(system, "/sys/block/" + name + "/removable");
     if (removable == "0" || removable == "1") entry.removable = removable == "1";
     if (root.known) entry.system = root.disks.count(name) != 0;
-    entry.sources = {AskSysfs(system, *disk), AskLinuxNvme(system, *disk),
-                     AskLinuxAta(system, *disk), AskLinuxVpd(system, *disk),
-                     AskUdev(system, *disk, udevDatabase)};
+    entry.sources = {AskSysfs(system, *disk),
+                     AskLinuxNvme(system, *disk),
+                     AskLinuxAta(system, *disk),
+                     AskLinuxVpd(system, *disk),
+                     AskUdev(system, *disk, udevDatabase),
+                     AskLinuxNamespace(system, *disk),
+                     AskLinuxDeviceId(system, *disk),
+                     AskLinuxBlockCharacteristics(system, *disk)};
     SettleDisk(entry);
   }
   MarkSharedIdentifiers(inventory);

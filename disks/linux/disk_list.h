@@ -1,7 +1,8 @@
 // The disk inventory of Linux: every whole disk of /sys/block that sits on a
 // device, in the natural order of the kernel's names, each asked through the
-// five Linux sources (sysfs, nvme-identify, ata-identify, scsi-vpd80, udev),
-// whether it holds "/", and the UUID of the root file system.
+// eight Linux sources (sysfs, nvme-identify, ata-identify, scsi-vpd80, udev,
+// then for its identity nvme-namespace, scsi-vpd83, scsi-vpdb1), whether it
+// holds "/", and the UUID of the root file system.
 #pragma once
 
 #include "disks/disk_inventory.h"

@@ -11,9 +11,12 @@ namespace {
 constexpr char kSources[] =
     "Lists every disk with its serial number, model and firmware, asking each\n"
     "one through sysfs, its NVMe and ATA identify data, its SCSI unit serial\n"
-    "number page and the udev database. What the kernel publishes in sysfs is\n"
-    "read first and needs no root; the device nodes, asked only when that is\n"
-    "missing, need root.\n";
+    "number page and the udev database, and with its world wide name, NVMe\n"
+    "namespace identifiers, size, sector sizes and rotation, asking also its\n"
+    "NVMe namespace data and its SCSI device identification and block device\n"
+    "characteristics pages. What the kernel publishes in sysfs is read first\n"
+    "and needs no root; the device nodes, asked only when that is missing,\n"
+    "need root.\n";
 
 }  // namespace
 

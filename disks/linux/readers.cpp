@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -174,6 +175,49 @@ AtaIdWords ReadAtaIdFile(std::string_view text) {
     words.bytes = 2 * count;
   }
   return words;
+}
+
+std::optional<std::uint64_t> ReadSysfsNumber(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (!IsDigit(c) || value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+      return std::nullopt;
+    value = 10 * value + digit;
+  }
+  return value;
+}
+
+std::vector<std::uint8_t> ReadSysfsHex(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t at = 0; at < text.size(); at += 2) {
+    if (at > 0 && (text[at] == ' ' || text[at] == '-')) ++at;
+    if (at + 1 >= text.size()) return {};
+    const int high = HexDigitValue(text[at]);
+    const int low = HexDigitValue(text[at + 1]);
+    if (high < 0 || low < 0) return {};
+    bytes.push_back(static_cast<std::uint8_t>(16 * high + low));
+  }
+  return bytes;
+}
+
+void TakeWwid(DiskIdentity& identity, std::string_view text) {
+  constexpr std::pair<std::string_view, IdentifierKind> kPrefixes[] = {
+      {"naa.", IdentifierKind::kWwn},
+      {"eui.", IdentifierKind::kEui64},
+      {"uuid.", IdentifierKind::kUuid}};
+  for (auto [prefix, kind] : kPrefixes) {
+    if (text.substr(0, prefix.size()) != prefix) continue;
+    const std::vector<std::uint8_t> bytes = ReadSysfsHex(text.substr(prefix.size()));
+    if (kind == IdentifierKind::kEui64 && bytes.size() == 16) kind = IdentifierKind::kNguid;
+    const std::size_t length = kind == IdentifierKind::kEui64 ? 8 : 16;
+    if (bytes.size() == length || (kind == IdentifierKind::kWwn && bytes.size() == 8))
+      TakeIdentifier(identity, kind, bytes);
+    return;
+  }
 }
 
 std::optional<std::string_view> UdevProperty(std::string_view database, std::string_view key) {

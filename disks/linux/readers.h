@@ -1,6 +1,7 @@
 // Readers of the texts Linux publishes about its disks: the kernel's copy of
-// a drive's IDENTIFY data, the udev database, the mount table and blkid's
-// cache. Each takes the bytes a file gave and reads nothing past them.
+// a drive's IDENTIFY data, its numbers and identifiers in sysfs, the udev
+// database, the mount table and blkid's cache. Each takes the bytes a file
+// gave and reads nothing past them.
 #pragma once
 
 #include <array>
@@ -9,8 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/ata.h"
+#include "protocol/identity.h"
 
 namespace hdsn {
 
@@ -24,6 +27,24 @@ struct AtaIdWords {
   std::size_t bytes = 0;
 };
 AtaIdWords ReadAtaIdFile(std::string_view text);
+
+// A number sysfs writes in decimal, ended by at most one line feed
+// ("976773168\n"); none for any other text or one past 64 bits.
+std::optional<std::uint64_t> ReadSysfsNumber(std::string_view text);
+
+// The bytes of an identifier the kernel writes in hex, two digits a byte,
+// ended by at most one line feed: a blank between the bytes ("%ph": an NVMe
+// namespace's eui), dashes between groups ("%pU": nguid, uuid) or nothing
+// between them ("%phN": a wwid after its prefix). Empty for any other text.
+std::vector<std::uint8_t> ReadSysfsHex(std::string_view text);
+
+// The identifier a wwid attribute names, taken into the identity: "naa." a
+// WWN (a SCSI device's NAA designator); "eui." an EUI-64 of 8 bytes, or of
+// 16 an NGUID (an NVMe namespace's, or the SCSI translation of one);
+// "uuid." an NVMe namespace's UUID. The others name no identifier: "t10."
+// and "name." are texts, "nvme." is the kernel's stand-in built of the
+// controller's vendor, serial and model where the namespace has none.
+void TakeWwid(DiskIdentity& identity, std::string_view text);
 
 // The value of a property of a udev database entry (lines "E:KEY=VALUE"),
 // the first given; nullopt when the entry has none.

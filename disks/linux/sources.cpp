@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -25,11 +26,42 @@ constexpr std::uint32_t kCommandTimeout = 1000 * kCommandTimeoutSeconds;
 
 // An attribute's text as the drive or the kernel wrote it, without the line
 // feed sysfs ends most attributes with: trimmed, never decoded.
-std::optional<std::string> Text(const FileRead& file) {
-  if (!file.error.empty()) return std::nullopt;
-  std::string_view text = file.bytes;
+std::optional<std::string> Text(std::string_view text) {
   if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
   return PlainText(text);
+}
+std::optional<std::string> Text(const FileRead& file) {
+  if (!file.error.empty()) return std::nullopt;
+  return Text(file.bytes);
+}
+
+// The kernel counts a block device's size in units of 512 bytes, whatever
+// its sectors.
+constexpr std::uint64_t kSysfsSectorSize = 512;
+
+// A sector size sysfs gives: none where it is 0 or past 32 bits.
+std::optional<std::uint32_t> SectorSize(const std::optional<std::uint64_t>& bytes) {
+  if (!bytes || *bytes == 0 || *bytes > std::numeric_limits<std::uint32_t>::max())
+    return std::nullopt;
+  return static_cast<std::uint32_t>(*bytes);
+}
+
+// What a later answer adds to an identity: each value it does not hold yet,
+// and the placeholder of an identifier it neither holds nor noted already
+// (a field of the document is named once).
+void AddIdentity(DiskIdentity& identity, const DiskIdentity& later) {
+  ForEachIdentityField([&](const char*, auto field, auto) {
+    if (!(identity.*field)) identity.*field = later.*field;
+  });
+  for (const Placeholder& placeholder : later.placeholders) {
+    bool known =
+        std::any_of(identity.placeholders.begin(), identity.placeholders.end(),
+                    [&](const Placeholder& noted) { return noted.field == placeholder.field; });
+    ForEachIdentityField([&](const char* name, auto field, auto) {
+      known |= placeholder.field == name && (identity.*field).has_value();
+    });
+    if (!known) identity.placeholders.push_back(placeholder);
+  }
 }
 
 // One device node, open read-only, closed once.
@@ -213,33 +245,75 @@ DiskSource AskSysfs(LinuxSystemInterface& system, const LinuxDisk& disk) {
   std::string firstError;
   // via: the first file read (the serial's when there is one), else the
   // first that failed.
-  auto read = [&](const std::string& path, std::optional<std::string>& text) {
-    if (path.empty()) return;
-    const FileRead file = ReadAttribute(system, path);
+  auto read = [&](const std::string& path) -> std::optional<std::string> {
+    if (path.empty()) return std::nullopt;
+    FileRead file = ReadAttribute(system, path);
     if (!file.error.empty()) {
       if (firstError.empty() && !source.ok) {
         firstError = file.error;
         source.via = path;
       }
-      return;
+      return std::nullopt;
     }
-    text = Text(file);
     if (!source.ok) source.via = path;
     source.ok = true;
+    return std::move(file.bytes);
   };
-  read(serial, source.serial);
-  read(model, source.model);
-  read(firmware, source.firmware);
+  auto text = [&](const std::string& path, std::optional<std::string>& field) {
+    if (const std::optional<std::string> bytes = read(path)) field = Text(*bytes);
+  };
+  text(serial, source.serial);
+  text(model, source.model);
+  text(firmware, source.firmware);
   // An MMC card's fwrev is the firmware version of its extended CSD from
   // revision 7 (eMMC 5.0) on; before, the firmware field of its CID, which
   // the kernel leaves 0 for cards of version 2 and later: their revision is
   // the CID's product revision.
   if (disk.bus == Bus::kMmc && source.firmware == "0x0")
-    read(SysBlock(disk, "device/prv"), source.firmware);
+    text(SysBlock(disk, "device/prv"), source.firmware);
+
+  // The block layer's view, which every disk has. queue/rotational is 1
+  // unless the kernel learned otherwise: from the drive (a rotation rate of
+  // 1 in IDENTIFY or VPD page 0xB1) or from its driver (NVMe, MMC).
+  auto number = [&](const char* file) -> std::optional<std::uint64_t> {
+    const std::optional<std::string> bytes = read(SysBlock(disk, file));
+    return bytes ? ReadSysfsNumber(*bytes) : std::nullopt;
+  };
+  DiskIdentity& identity = source.identity;
+  if (const std::optional<std::uint64_t> sectors = number("size"))
+    identity.size = BlocksToBytes(*sectors, kSysfsSectorSize);
+  identity.logicalSectorSize = SectorSize(number("queue/logical_block_size"));
+  identity.physicalSectorSize = SectorSize(number("queue/physical_block_size"));
+  if (const std::optional<std::uint64_t> rotational = number("queue/rotational");
+      rotational && *rotational <= 1)
+    identity.rotational = *rotational == 1;
   if (source.ok) return source;
   if (firstError.empty()) return Refused(kSourceSysfs, kNotApplicable);
   source.error = firstError;
   return source;
+}
+
+// The admin command Identify of the CNS (and namespace) through a
+// controller's open node, into data; its error, empty when the controller
+// answered.
+std::string AskNvmeIdentify(LinuxSystemInterface& system, int fd, std::uint32_t cns,
+                            std::uint32_t nsid, std::vector<std::uint8_t>& data) {
+  using C = NvmeAdminCmd;
+  data.assign(kNvmeIdentifySize, 0);
+  alignas(8) std::uint8_t command[C::kSize] = {};
+  command[C::opcode.offset] = kNvmeAdminIdentify;
+  StoreNative(command, C::nsid, nsid);
+  StorePointer(command, C::addr, data.data());
+  StoreNative(command, C::data_len, kNvmeIdentifySize);
+  StoreNative(command, C::cdw10, cns);
+  StoreNative(command, C::timeout_ms, kCommandTimeout);
+  int result = 0;
+  if (const int error = system.Ioctl(fd, kNvmeIoctlAdminCmd, command, result); error != 0)
+    return StepError("nvme-admin", error);
+  // A positive result is the status the controller completed the command
+  // with; the data came only with 0.
+  if (result != 0) return StepError("nvme-status", result);
+  return "";
 }
 
 // Identify Controller through the controller's node.
@@ -247,26 +321,43 @@ DiskSource AskNvmeNode(LinuxSystemInterface& system, const std::string& controll
   const std::string node = "/dev/" + controller;
   const NodeOwner device(system, node);
   if (device.fd() < 0) return Refused(kSourceNvmeIdentify, StepError("open", device.error()), node);
-  using C = NvmeAdminCmd;
-  std::vector<std::uint8_t> data(kNvmeIdentifySize);
-  alignas(8) std::uint8_t command[C::kSize] = {};
-  command[C::opcode.offset] = kNvmeAdminIdentify;
-  StorePointer(command, C::addr, data.data());
-  StoreNative(command, C::data_len, kNvmeIdentifySize);
-  StoreNative(command, C::cdw10, kNvmeIdentifyCnsController);
-  StoreNative(command, C::timeout_ms, kCommandTimeout);
-  int result = 0;
-  if (const int error = system.Ioctl(device.fd(), kNvmeIoctlAdminCmd, command, result); error != 0)
-    return Refused(kSourceNvmeIdentify, StepError("nvme-admin", error), node);
-  // A positive result is the status the controller completed the command
-  // with; the data came only with 0.
-  if (result != 0) return Refused(kSourceNvmeIdentify, StepError("nvme-status", result), node);
+  std::vector<std::uint8_t> data;
+  if (std::string error = AskNvmeIdentify(system, device.fd(), kNvmeIdentifyCnsController, 0, data);
+      !error.empty())
+    return Refused(kSourceNvmeIdentify, std::move(error), node);
   return Answered(kSourceNvmeIdentify, ReadNvmeControllerTexts(data), node);
 }
 
+// The namespace's identification descriptors (CNS 3, which controllers
+// before NVMe 1.3 do not know), then its data (CNS 0), through a
+// controller's node; the descriptors' identifiers come first.
+DiskSource AskNamespaceNode(LinuxSystemInterface& system, const std::string& controller,
+                            std::uint32_t nsid) {
+  const std::string node = "/dev/" + controller;
+  const NodeOwner device(system, node);
+  if (device.fd() < 0)
+    return Refused(kSourceNvmeNamespace, StepError("open", device.error()), node);
+  std::vector<std::uint8_t> data;
+  DiskSource source = Answered(kSourceNvmeNamespace, {}, node);
+  const std::string descriptors =
+      AskNvmeIdentify(system, device.fd(), kNvmeIdentifyCnsDescriptors, nsid, data);
+  if (descriptors.empty()) source.identity = ReadNvmeNamespaceDescriptors(data);
+  std::string error = AskNvmeIdentify(system, device.fd(), kNvmeIdentifyCnsNamespace, nsid, data);
+  if (error.empty()) {
+    AddIdentity(source.identity, ReadNvmeNamespaceIdentity(data));
+  } else if (!descriptors.empty()) {
+    return Refused(kSourceNvmeNamespace, std::move(error), node);
+  }
+  return source;
+}
+
+bool IsNvme(const LinuxDisk& disk) {
+  return (disk.bus == Bus::kNvme || disk.bus == Bus::kNvmeOverFabrics) &&
+         !disk.nvmeControllers.empty();
+}
+
 DiskSource AskLinuxNvme(LinuxSystemInterface& system, const LinuxDisk& disk) {
-  if ((disk.bus != Bus::kNvme && disk.bus != Bus::kNvmeOverFabrics) || disk.nvmeControllers.empty())
-    return Refused(kSourceNvmeIdentify, kNotApplicable);
+  if (!IsNvme(disk)) return Refused(kSourceNvmeIdentify, kNotApplicable);
   // The kernel keeps the texts of each controller's identify data. The
   // controllers of a subsystem all carry the subsystem's serial: the first
   // that answers gives it.
@@ -346,6 +437,85 @@ DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool ude
   if (!texts.model) texts.model = property("ID_MODEL");
   texts.firmware = property("ID_REVISION");
   return Answered(kSourceUdev, texts, name);
+}
+
+DiskSource AskLinuxNamespace(LinuxSystemInterface& system, const LinuxDisk& disk) {
+  if (!IsNvme(disk)) return Refused(kSourceNvmeNamespace, kNotApplicable);
+  // The kernel's copies of the identifiers, readable by anyone: a file for
+  // each that is not zero. Without a UUID, `uuid` shows the NGUID (written as
+  // a UUID, for programs older than the nguid file), which names no UUID.
+  // The kernel writes none where it distrusts the controller's (QEMU's among
+  // others: "Ignoring bogus Namespace Identifiers"), and `wwid`, the one
+  // kernels older than the others have, is then its stand-in.
+  DiskSource source = Answered(kSourceNvmeNamespace, {});
+  auto file = [&](const char* name) {
+    const std::string path = SysBlock(disk, name);
+    FileRead read = ReadAttribute(system, path);
+    if (read.error.empty() && !source.via) source.via = path;
+    return std::move(read.bytes);
+  };
+  DiskIdentity& identity = source.identity;
+  const std::vector<std::uint8_t> eui64 = ReadSysfsHex(file("eui"));
+  const std::vector<std::uint8_t> nguid = ReadSysfsHex(file("nguid"));
+  const std::vector<std::uint8_t> uuid = ReadSysfsHex(file("uuid"));
+  if (eui64.size() == 8) TakeIdentifier(identity, IdentifierKind::kEui64, eui64);
+  if (nguid.size() == 16) TakeIdentifier(identity, IdentifierKind::kNguid, nguid);
+  if (uuid.size() == 16 && uuid != nguid) TakeIdentifier(identity, IdentifierKind::kUuid, uuid);
+  const auto named = [&] { return identity.eui64 || identity.nguid || identity.uuid; };
+  if (!named()) {
+    source.via.reset();
+    TakeWwid(identity, file("wwid"));
+  }
+  if (named()) return source;
+
+  // Identify as root, through the namespace's controller or, with native
+  // multipath, each controller of its subsystem until one answers.
+  const std::string path = SysBlock(disk, "nsid");
+  const FileRead read = ReadAttribute(system, path);
+  if (!read.error.empty()) return Refused(kSourceNvmeNamespace, read.error, path);
+  const std::optional<std::uint64_t> nsid = ReadSysfsNumber(read.bytes);
+  if (!nsid || *nsid == 0 || *nsid >= 0xFFFFFFFF)
+    return Refused(kSourceNvmeNamespace, StepError("nsid", 0), path);
+  for (const std::string& controller : disk.nvmeControllers) {
+    source = AskNamespaceNode(system, controller, static_cast<std::uint32_t>(*nsid));
+    if (source.ok) break;
+  }
+  return source;
+}
+
+DiskSource AskLinuxDeviceId(LinuxSystemInterface& system, const LinuxDisk& disk) {
+  if (!disk.scsi) return Refused(kSourceScsiVpd83, kNotApplicable);
+  // The page as the kernel read it, or the name the kernel chose among its
+  // designators where the page cannot be read.
+  const std::string path = SysBlock(disk, "device/vpd_pg83");
+  const FileRead file = ReadAttribute(system, path);
+  if (file.error.empty()) {
+    DiskSource source = Answered(kSourceScsiVpd83, {}, path);
+    source.identity = ReadVpdDeviceIdentification(AsBytes(file.bytes));
+    return source;
+  }
+  const std::string wwidPath = SysBlock(disk, "device/wwid");
+  if (const FileRead wwid = ReadAttribute(system, wwidPath); wwid.error.empty()) {
+    DiskSource source = Answered(kSourceScsiVpd83, {}, wwidPath);
+    TakeWwid(source.identity, wwid.bytes);
+    return source;
+  }
+  if (disk.usbStorage) return Refused(kSourceScsiVpd83, file.error, path);
+  return AskNode(system, kSourceScsiVpd83, disk.node, kVpdDeviceIdQuery);
+}
+
+DiskSource AskLinuxBlockCharacteristics(LinuxSystemInterface& system, const LinuxDisk& disk) {
+  if (!disk.scsi) return Refused(kSourceScsiVpdB1, kNotApplicable);
+  // Kernels from 5.18 on keep the page where the device lists it.
+  const std::string path = SysBlock(disk, "device/vpd_pgb1");
+  const FileRead file = ReadAttribute(system, path);
+  if (file.error.empty()) {
+    DiskSource source = Answered(kSourceScsiVpdB1, {}, path);
+    source.identity = ReadVpdBlockCharacteristics(AsBytes(file.bytes));
+    return source;
+  }
+  if (disk.usbStorage) return Refused(kSourceScsiVpdB1, file.error, path);
+  return AskNode(system, kSourceScsiVpdB1, disk.node, kVpdBlockCharacteristicsQuery);
 }
 
 }  // namespace hdsn

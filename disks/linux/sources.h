@@ -1,7 +1,7 @@
-// The five sources of one Linux disk, and the file helpers they share with
-// the disk list. Each source reads what the kernel publishes to everyone
-// first and opens the device node (which needs root) only when that is
-// missing; `via` names the file or node it used.
+// The sources of one Linux disk, and the file helpers they share with the
+// disk list. Each source reads what the kernel publishes to everyone first
+// and opens the device node (which needs root) only when that is missing;
+// `via` names the file or node it used.
 #pragma once
 
 #include <cstddef>
@@ -61,5 +61,11 @@ DiskSource AskLinuxAta(LinuxSystemInterface& system, const LinuxDisk& disk);
 DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk);
 // udevDatabase: whether /run/udev/data exists.
 DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool udevDatabase);
+// The identity's own: nvme-namespace (an NVMe namespace's identifiers, size
+// and block size), scsi-vpd83 (the device identification page) and
+// scsi-vpdb1 (the block device characteristics page).
+DiskSource AskLinuxNamespace(LinuxSystemInterface& system, const LinuxDisk& disk);
+DiskSource AskLinuxDeviceId(LinuxSystemInterface& system, const LinuxDisk& disk);
+DiskSource AskLinuxBlockCharacteristics(LinuxSystemInterface& system, const LinuxDisk& disk);
 
 }  // namespace hdsn

@@ -8,6 +8,7 @@
 #include "protocol/ata.h"
 #include "protocol/byte_order.h"
 #include "protocol/nvme.h"
+#include "protocol/scsi.h"
 #include "sim/call_log.h"
 
 namespace hdsn::sim {
@@ -378,7 +379,9 @@ SimIdentity SataDiskIdentity() {
 SimIdentity NvmeIdentity() {
   return {.sectors = 1953525168,  // 1 TB
           .eui64 = {0x00, 0x25, 0x38, 0x81, 0x91, 0xb2, 0x12, 0x34},
-          .nguid = Bytes(16, 0)};
+          .nguid = Bytes(16, 0),
+          .uuid = {0x6b, 0x1a, 0x3c, 0x2e, 0x4d, 0x5f, 0x4a, 0x60, 0x8b, 0x71, 0x92, 0xa3, 0xb4,
+                   0xc5, 0xd6, 0xe7}};
 }
 
 IdentifyBlock WithIdentity(IdentifyBlock block, const SimIdentity& identity) {
@@ -479,27 +482,78 @@ Bytes MakeGeometryAnswer(std::uint64_t diskSize, std::uint32_t bytesPerSector) {
   return answer;
 }
 
+Bytes MakeNvmeNamespaceData(const SimIdentity& identity) {
+  using Namespace = NVME_IDENTIFY_NAMESPACE_DATA;
+  Bytes data(Namespace::kSize, 0);
+  for (int k = 0; k < 8; ++k)
+    data[Namespace::NSZE.offset + k] = static_cast<std::uint8_t>(identity.sectors >> (8 * k));
+  std::uint8_t lbads = 0;
+  while ((std::uint32_t{1} << lbads) < identity.logicalSectorSize) ++lbads;
+  data[Namespace::LBAF.offset + NVME_LBA_FORMAT::LBADS.offset] = lbads;
+  std::copy(identity.nguid.begin(), identity.nguid.end(), data.begin() + Namespace::NGUID.offset);
+  std::copy(identity.eui64.begin(), identity.eui64.end(), data.begin() + Namespace::EUI64.offset);
+  return data;
+}
+
 Bytes MakeNvmeNamespaceAnswer(const SimIdentity& identity) {
   using Descriptor = STORAGE_PROTOCOL_DATA_DESCRIPTOR;
   using Specific = STORAGE_PROTOCOL_SPECIFIC_DATA;
-  using Namespace = NVME_IDENTIFY_NAMESPACE_DATA;
-  Bytes answer(Descriptor::kSize + Namespace::kSize, 0);
+  const Bytes data = MakeNvmeNamespaceData(identity);
+  Bytes answer(Descriptor::kSize, 0);
   std::uint8_t* specific = answer.data() + Descriptor::ProtocolSpecificData.offset;
   StoreLe32(specific + Specific::ProtocolType.offset, kProtocolTypeNvme);
   StoreLe32(specific + Specific::DataType.offset, kNvmeDataTypeIdentify);
   StoreLe32(specific + Specific::ProtocolDataOffset.offset, Specific::kSize);
-  StoreLe32(specific + Specific::ProtocolDataLength.offset, Namespace::kSize);
-  std::uint8_t* data = specific + Specific::kSize;
-  for (int k = 0; k < 8; ++k)
-    data[Namespace::NSZE.offset + k] = static_cast<std::uint8_t>(identity.sectors >> (8 * k));
-  data[Namespace::NLBAF.offset] = 0;
-  data[Namespace::FLBAS.offset] = 0;
-  std::uint8_t lbads = 0;
-  while ((std::uint32_t{1} << lbads) < identity.logicalSectorSize) ++lbads;
-  data[Namespace::LBAF.offset + NVME_LBA_FORMAT::LBADS.offset] = lbads;
-  std::copy(identity.nguid.begin(), identity.nguid.end(), data + Namespace::NGUID.offset);
-  std::copy(identity.eui64.begin(), identity.eui64.end(), data + Namespace::EUI64.offset);
+  StoreLe32(specific + Specific::ProtocolDataLength.offset,
+            static_cast<std::uint32_t>(data.size()));
+  answer.insert(answer.end(), data.begin(), data.end());
   return answer;
+}
+
+Bytes MakeNvmeDescriptors(const SimIdentity& identity) {
+  Bytes list;
+  for (const auto& [type, identifier] : {std::pair{kNvmeIdentifierEui64, &identity.eui64},
+                                         std::pair{kNvmeIdentifierNguid, &identity.nguid},
+                                         std::pair{kNvmeIdentifierUuid, &identity.uuid}}) {
+    if (identifier->empty()) continue;
+    list.insert(list.end(), {type, static_cast<std::uint8_t>(identifier->size()), 0, 0});
+    list.insert(list.end(), identifier->begin(), identifier->end());
+  }
+  list.resize(kNvmeIdentifySize, 0);
+  return list;
+}
+
+namespace {
+
+// SCSI's fields are big-endian.
+void PutBe16(std::uint8_t* at, std::size_t value) {
+  at[0] = static_cast<std::uint8_t>(value >> 8);
+  at[1] = static_cast<std::uint8_t>(value);
+}
+
+}  // namespace
+
+Bytes MakeVpdDeviceIdPage(const std::string& vendorId, const SimIdentity& identity) {
+  Bytes page = {0, kVpdDeviceIdentificationPage, 0, 0};
+  auto designator = [&](std::uint8_t codeSet, std::uint8_t type, const Bytes& identifier) {
+    page.insert(page.end(), {codeSet, type, 0, static_cast<std::uint8_t>(identifier.size())});
+    page.insert(page.end(), identifier.begin(), identifier.end());
+  };
+  designator(2, 1, Bytes(vendorId.begin(), vendorId.end()));
+  if (!identity.wwn.empty()) designator(1, kDesignatorTypeNaa, identity.wwn);
+  if (!identity.eui64.empty()) designator(1, kDesignatorTypeEui64, identity.eui64);
+  PutBe16(page.data() + VPD_IDENTIFICATION_PAGE::PageLength.offset,
+          page.size() - VPD_IDENTIFICATION_PAGE::Descriptors.offset);
+  return page;
+}
+
+Bytes MakeVpdBlockCharacteristicsPage(std::uint16_t rotation) {
+  using Page = VPD_BLOCK_DEVICE_CHARACTERISTICS_PAGE;
+  Bytes page(Page::kSize, 0);
+  page[Page::PageCode.offset] = kVpdBlockDeviceCharacteristicsPage;
+  PutBe16(page.data() + Page::PageLength.offset, Page::kSize - Page::MediumRotationRate.offset);
+  PutBe16(page.data() + Page::MediumRotationRate.offset, rotation);
+  return page;
 }
 
 void AnswerIdentity(SimPhysicalDrive& drive, const SimIdentity& identity) {

@@ -57,10 +57,11 @@ struct SimIdentity {
   Bytes nguid = {};  // 16 bytes, or none
   // IDENTIFY word 217: 0 not reported, 1 not rotating, else the rate.
   std::uint16_t rotation = 0;
+  Bytes uuid = {};  // an NVMe namespace's, 16 bytes, or none
 };
 // The drives of the machines of the tests, and the values a real kernel is
 // given in QEMU: a SATA SSD, a SATA disk of 7200 RPM with 4096-byte
-// physical sectors, and an NVMe namespace whose NGUID is zero.
+// physical sectors, and an NVMe namespace whose NGUID is zero, with a UUID.
 SimIdentity SataSsdIdentity();
 SimIdentity SataDiskIdentity();
 SimIdentity NvmeIdentity();
@@ -80,10 +81,20 @@ Bytes MakeDeviceIdDescriptor(const std::vector<SimDesignator>& designators);
 Bytes MakeAlignmentDescriptor(std::uint32_t logical, std::uint32_t physical);
 Bytes MakeSeekPenaltyDescriptor(bool incursSeekPenalty);
 Bytes MakeGeometryAnswer(std::uint64_t diskSize, std::uint32_t bytesPerSector);
-// The NVMe identify query's answer with identify namespace data: NSZE
-// blocks of 2^lbads bytes in format 0, the NGUID and EUI-64 (zeros where
-// empty).
+// Identify namespace data: NSZE blocks of 2^lbads bytes in format 0, the
+// NGUID and EUI-64 (zeros where empty); and the NVMe identify query's answer
+// holding it.
+Bytes MakeNvmeNamespaceData(const SimIdentity& identity);
 Bytes MakeNvmeNamespaceAnswer(const SimIdentity& identity);
+// A namespace identification descriptor list: the EUI-64, NGUID and UUID
+// the identity gives (zeros too, as some controllers list them).
+Bytes MakeNvmeDescriptors(const SimIdentity& identity);
+// A device identification page (VPD 0x83): an ASCII T10 vendor ID
+// designator of the text, then the identity's NAA and EUI-64 designators of
+// the logical unit; and a block device characteristics page (VPD 0xB1) of
+// the rotation.
+Bytes MakeVpdDeviceIdPage(const std::string& vendorId, const SimIdentity& identity);
+Bytes MakeVpdBlockCharacteristicsPage(std::uint16_t rotation);
 
 // A media serial number answer with the text at offset 16.
 Bytes MakeMediaSerial(const std::string& text);

@@ -58,6 +58,21 @@ std::string Hex2(int value) {
   return text;
 }
 
+// Bytes in hex as the kernel writes them: "%ph" (a blank between them),
+// "%phN" (nothing), "%pU" (8-4-4-4-12).
+std::string HexText(const Bytes& bytes, const char* separator = "") {
+  std::string text;
+  for (std::size_t at = 0; at < bytes.size(); ++at)
+    text += (at > 0 ? separator : "") + Hex2(bytes[at]);
+  return text;
+}
+std::string UuidText(const Bytes& bytes) {
+  std::string text;
+  for (std::size_t at = 0; at < bytes.size(); ++at)
+    text += (at == 4 || at == 6 || at == 8 || at == 10 ? "-" : "") + Hex2(bytes[at]);
+  return text;
+}
+
 }  // namespace
 
 void SimLinux::AddDirectory(const std::string& path) {
@@ -261,8 +276,11 @@ int SimLinux::SgIo(const std::string& path, const SimNode& node, std::uint8_t* h
 
   const Bytes& c = record.cdb;
   const std::optional<Bytes>* data = nullptr;
-  if (c[0] == kScsiopInquiry && c.size() >= 6 && (c[1] & 1) != 0 && c[2] == kVpdSerialNumberPage)
-    data = &node.vpdPage;
+  if (c[0] == kScsiopInquiry && c.size() >= 6 && (c[1] & 1) != 0) {
+    if (c[2] == kVpdSerialNumberPage) data = &node.vpdPage;
+    if (c[2] == kVpdDeviceIdentificationPage) data = &node.deviceIdPage;
+    if (c[2] == kVpdBlockDeviceCharacteristicsPage) data = &node.blockCharacteristicsPage;
+  }
   if (c[0] == 0x85 && c.size() == 16 && c[14] == kAtaIdentifyDevice) data = &node.identify;
   std::uint16_t driverStatus = 0;
   std::int32_t resid = 0;
@@ -306,7 +324,18 @@ int SimLinux::NvmeAdmin(const std::string& path, const SimNode& node, std::uint8
                          LoadNative<std::uint32_t>(command, C::data_len),
                          LoadNative<std::uint32_t>(command, C::timeout_ms)};
   nvmeAdmin.push_back(record);
-  if (record.opcode != kNvmeAdminIdentify || (record.cdw10 & 0xFF) != kNvmeIdentifyCnsController) {
+  const Bytes* data = nullptr;
+  if (record.opcode == kNvmeAdminIdentify) {
+    const std::uint32_t cns = record.cdw10 & 0xFF;
+    auto of = [&](const std::map<std::uint32_t, Bytes>& answers) {
+      const auto found = answers.find(record.nsid);
+      return found == answers.end() ? nullptr : &found->second;
+    };
+    if (cns == kNvmeIdentifyCnsController) data = &*node.nvmeIdentify;
+    if (cns == kNvmeIdentifyCnsNamespace) data = of(node.nvmeNamespaces);
+    if (cns == kNvmeIdentifyCnsDescriptors) data = of(node.nvmeDescriptors);
+  }
+  if (data == nullptr) {
     result = 0x4002;  // Invalid Field in Command, as a controller completes it
     return 0;
   }
@@ -315,8 +344,8 @@ int SimLinux::NvmeAdmin(const std::string& path, const SimNode& node, std::uint8
     return 0;
   }
   // The kernel maps exactly data_len bytes of the caller's buffer.
-  const std::size_t length = std::min<std::size_t>(record.length, node.nvmeIdentify->size());
-  std::memcpy(LoadPointer(command, C::addr), node.nvmeIdentify->data(), length);
+  const std::size_t length = std::min<std::size_t>(record.length, data->size());
+  std::memcpy(LoadPointer(command, C::addr), data->data(), length);
   result = 0;
   return 0;
 }
@@ -470,6 +499,21 @@ void AddBlock(SimLinux& system, const std::string& block, const std::string& dev
   system.AddFile(block + "/dev", numbers + "\n");
   system.AddFile(block + "/removable", disk.removable ? "1\n" : "0\n");
   system.AddFile(block + "/hidden", "0\n");
+  const SimIdentity& identity = disk.identity;
+  system.AddFile(block + "/size",
+                 std::to_string(identity.sectors * identity.logicalSectorSize / 512) + "\n");
+  system.AddFile(block + "/queue/logical_block_size",
+                 std::to_string(identity.logicalSectorSize) + "\n");
+  system.AddFile(block + "/queue/physical_block_size",
+                 std::to_string(identity.physicalSectorSize) + "\n");
+  // 1 unless the driver knows better or the drive said its media does not
+  // rotate, which usb-storage disks are not asked.
+  const bool solid = disk.kind == SimDiskKind::kNvme || disk.kind == SimDiskKind::kMmc ||
+                     disk.kind == SimDiskKind::kEmmc ||
+                     disk.kind == SimDiskKind::kNvmeOverFabrics ||
+                     (identity.rotation == 1 && disk.kind != SimDiskKind::kUsbStorage &&
+                      disk.kind != SimDiskKind::kVirtioBlock);
+  system.AddFile(block + "/queue/rotational", solid ? "0\n" : "1\n");
   system.AddDirectory(block + "/slaves");
   system.AddLink(block + "/device", deviceLink);
   system.AddLink("/sys/block/" + disk.name, ".." + relative);
@@ -488,6 +532,60 @@ void AddScsiDevice(SimLinux& system, const std::string& device, const std::strin
   if (vpdFile) system.AddFile(device + "/vpd_pg80", std::string(vpdPage.begin(), vpdPage.end()));
 }
 
+// The device identification and block device characteristics pages: the
+// device answers INQUIRY of them, and the kernel keeps them but of a
+// usb-storage disk, which it asks no VPD page.
+void AddVpdPages(SimLinux& system, const std::string& device, const std::string& vendorId,
+                 const SimDisk& disk, SimNode& node) {
+  const Bytes deviceId = MakeVpdDeviceIdPage(vendorId, disk.identity);
+  const Bytes characteristics = MakeVpdBlockCharacteristicsPage(disk.identity.rotation);
+  node.deviceIdPage = deviceId;
+  node.blockCharacteristicsPage = characteristics;
+  if (disk.kind == SimDiskKind::kUsbStorage) return;
+  system.AddFile(device + "/vpd_pg83", std::string(deviceId.begin(), deviceId.end()));
+  system.AddFile(device + "/vpd_pgb1", std::string(characteristics.begin(), characteristics.end()));
+  if (!disk.identity.wwn.empty())
+    system.AddFile(device + "/wwid", "naa." + HexText(disk.identity.wwn) + "\n");
+}
+
+// An NVMe namespace's identifiers as the kernel publishes them: a file for
+// each that is not zero, `uuid` the NGUID where there is no UUID, `wwid` the
+// first of UUID, NGUID and EUI-64, else a stand-in of the controller's
+// vendor (QEMU's), serial and model.
+void AddNamespaceIds(SimLinux& system, const std::string& block, const SimDisk& disk) {
+  const SimIdentity& identity = disk.identity;
+  auto given = [&](const Bytes& bytes) {
+    return !disk.bogusNamespaceIds &&
+           std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+  };
+  std::string wwid = "nvme.1b36-" + HexText(Bytes(disk.serial.begin(), disk.serial.end())) + "-" +
+                     HexText(Bytes(disk.model.begin(), disk.model.end())) + "-00000001";
+  if (given(identity.eui64)) {
+    system.AddFile(block + "/eui", HexText(identity.eui64, " ") + "\n");
+    wwid = "eui." + HexText(identity.eui64);
+  }
+  if (given(identity.nguid)) {
+    system.AddFile(block + "/nguid", UuidText(identity.nguid) + "\n");
+    wwid = "eui." + HexText(identity.nguid);
+  }
+  if (given(identity.uuid) || given(identity.nguid))
+    system.AddFile(block + "/uuid",
+                   UuidText(given(identity.uuid) ? identity.uuid : identity.nguid) + "\n");
+  if (given(identity.uuid)) wwid = "uuid." + UuidText(identity.uuid);
+  system.AddFile(block + "/wwid", wwid + "\n");
+  system.AddFile(block + "/nsid", "1\n");
+}
+
+// The drive's IDENTIFY data, its identity's words in it.
+Bytes LinuxIdentify(const SimDisk& disk) {
+  Bytes identify = MakeLinuxIdentify(disk.serial, disk.model, disk.firmware);
+  if (disk.identity.sectors == 0) return identify;
+  IdentifyBlock block{};
+  std::copy(identify.begin(), identify.end(), block.begin());
+  block = WithIdentity(block, disk.identity);
+  return WithIdentifyChecksum(Bytes(block.begin(), block.end()));
+}
+
 }  // namespace
 
 std::string AddDisk(SimLinux& system, const SimDisk& disk) {
@@ -496,7 +594,7 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
   const int host = system.nextHost++;
   const std::string h = std::to_string(host);
   const std::string scsiTarget = "/host" + h + "/target" + h + ":0:0/" + h + ":0:0:0";
-  const Bytes identify = MakeLinuxIdentify(disk.serial, disk.model, disk.firmware);
+  const Bytes identify = LinuxIdentify(disk);
   SimNode scsiNode;
   std::string device;
   std::string block;
@@ -518,6 +616,8 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
       device = ata + "/host" + h + "/target" + address + "/" + address + ":0";
       const Bytes page = MakeVpdSerialPage(Padded(disk.serial, 20));
       AddScsiDevice(system, device, "ATA", disk, true, page);
+      AddVpdPages(system, device, "ATA     " + Padded(disk.model, 40) + Padded(disk.serial, 20),
+                  disk, scsiNode);
       const std::string linkName = "link" + port + (behind ? "." + channel : "");
       const std::string link = ata + "/" + linkName;
       auto addAtaDevice = [&](const std::string& directory, const std::string& name,
@@ -545,6 +645,7 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
                    : pci + "/virtio" + std::to_string(host) + scsiTarget;
       const Bytes page = MakeVpdSerialPage(disk.serial);
       AddScsiDevice(system, device, "HDSNVEND", disk, true, page);
+      AddVpdPages(system, device, "HDSNVEND" + disk.model, disk, scsiNode);
       scsiNode.vpdPage = page;
       break;
     }
@@ -567,6 +668,7 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
       system.AddDirectory(driver);
       system.AddLink(usbInterface + "/driver", driver);
       AddScsiDevice(system, device, uas ? "HDSNUAS" : "QEMU", disk, uas, page);
+      AddVpdPages(system, device, "HDSNUAS " + disk.model, disk, scsiNode);
       scsiNode.vpdPage = page;
       break;
     }
@@ -588,6 +690,8 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
         SimNode admin;
         admin.scsi = false;
         admin.nvmeIdentify = MakeNvmeIdentify(disk.serial, disk.model, disk.firmware);
+        admin.nvmeNamespaces[1] = MakeNvmeNamespaceData(disk.identity);
+        admin.nvmeDescriptors[1] = MakeNvmeDescriptors(disk.identity);
         system.AddNode("/dev/" + controller, admin);
         return directory;
       };
@@ -619,6 +723,7 @@ std::string AddDisk(SimLinux& system, const SimDisk& disk) {
           system.AddFile(pathBlock + "/hidden", "1\n");
         }
       }
+      AddNamespaceIds(system, block, disk);
       scsiNode.scsi = false;
       system.AddNode(node, scsiNode);
       return block;

@@ -42,6 +42,9 @@ struct SimNode {
   // REQUEST.
   std::optional<Bytes> identify;
   std::optional<Bytes> vpdPage;
+  // Of INQUIRY of VPD pages 0x83 and 0xB1.
+  std::optional<Bytes> deviceIdPage;
+  std::optional<Bytes> blockCharacteristicsPage;
   std::uint16_t hostStatus = 0;  // of every SG_IO command
   // Of every SG_IO command, instead of what the kernel would say: as a
   // driver or a bridge that answers wrongly.
@@ -52,6 +55,10 @@ struct SimNode {
   // and the status it completes Identify with (0: success, with the data).
   std::optional<Bytes> nvmeIdentify;
   int nvmeStatus = 0;
+  // Identify Namespace (CNS 0) and its descriptor list (CNS 3), by namespace
+  // ID; a namespace or list it lacks is Invalid Field in Command.
+  std::map<std::uint32_t, Bytes> nvmeNamespaces;
+  std::map<std::uint32_t, Bytes> nvmeDescriptors;
 };
 
 struct LinuxOpenRecord {
@@ -206,12 +213,20 @@ struct SimDisk {
   // the ATA port (0: the next one).
   int multiplierPort = -1;
   int ataPort = 0;
+  // What the drive says it is: its IDENTIFY words, VPD pages 0x83 and 0xB1,
+  // NVMe namespace data, and the kernel's sysfs copies of them.
+  SimIdentity identity = {};
+  // NVMe: the kernel distrusts the controller's namespace identifiers (as
+  // QEMU's) and publishes none of them.
+  bool bogusNamespaceIds = false;
 };
 
 // Lays the disk out as the kernel does: its block device and the links to
-// it (/sys/block, /sys/dev/block, /sys/class/block), its device's
-// attributes, libata's link and IDENTIFY copy, the NVMe controller's class
-// entry, the USB device, its node in /dev, and a udev entry when asked.
+// it (/sys/block, /sys/dev/block, /sys/class/block), its size and queue's
+// sector sizes and rotation, its device's attributes and VPD pages,
+// libata's link and IDENTIFY copy, the NVMe controller's class entry and the
+// namespace's identifiers, the USB device, its node in /dev, and a udev
+// entry when asked.
 // Returns the block device's directory.
 std::string AddDisk(SimLinux& system, const SimDisk& disk);
 
