@@ -31,23 +31,41 @@ import sys
 #   member: one of the two disks the switched root lies on
 #   paths: the hidden block devices of NVMe multipath, one per controller
 #   device: the QEMU device, or a list of them of which the last gets the drive
+#   size: the image's bytes (default DISK_BYTES, MEMBER_BYTES for a member)
+#   ids: identity fields every run must report so (None: null); root_ids: those
+#   only root reads (null as a user); id_sources: the source each must come from
 DISKS = [
     dict(kind="sata-ahci", serial="AHCI-SER-0001", bus="SATA", model="HDSN AHCI Disk",
          firmware="AH01", root="ata-identify", user="ata-identify",
-         device="ide-hd,bus=ahci.0,serial=AHCI-SER-0001,model=HDSN AHCI Disk,ver=AH01"),
+         size=80 << 20, ids=dict(wwn="0x5000c500a1b2c3d4", rotation_rate=7200, rotational=True,
+                                 logical_sector_size=512, physical_sector_size=4096),
+         id_sources=dict(wwn="ata-identify", rotation_rate="ata-identify",
+                         physical_sector_size="ata-identify", size="ata-identify"),
+         device="ide-hd,bus=ahci.0,serial=AHCI-SER-0001,model=HDSN AHCI Disk,ver=AH01,"
+                "wwn=0x5000c500a1b2c3d4,rotation_rate=7200,physical_block_size=4096"),
     # QEMU keeps the leading blank; every source trims it.
     dict(kind="sata-ahci-2", serial="AHCI-SER-0002", bus="SATA", model="HDSN AHCI Disk Two",
          firmware="AH02", root="ata-identify", user="ata-identify", member=True,
          device="ide-hd,bus=ahci.1,serial= AHCI-SER-0002,model=HDSN AHCI Disk Two,ver=AH02"),
     dict(kind="pata-piix", serial="PIIX-SER-0001", bus="ATA", model="HDSN IDE Disk",
          firmware="ID01", root="ata-identify", user="ata-identify",
-         device="ide-hd,bus=ide.0,unit=0,serial=PIIX-SER-0001,model=HDSN IDE Disk,ver=ID01"),
+         size=72 << 20, ids=dict(wwn="0x50014ee2b1c2d3e4", rotation_rate=None, rotational=False),
+         id_sources=dict(wwn="ata-identify", rotational="ata-identify", size="ata-identify"),
+         device="ide-hd,bus=ide.0,unit=0,serial=PIIX-SER-0001,model=HDSN IDE Disk,ver=ID01,"
+                "wwn=0x50014ee2b1c2d3e4,rotation_rate=1"),
     dict(kind="nvme", serial="NVME-SER-0001", bus="NVMe", model="QEMU NVMe Ctrl",
          firmware=None, root="nvme-identify", user="nvme-identify",
          device="nvme,serial=NVME-SER-0001"),
     dict(kind="nvme-2", serial="NVME-SER-0002", bus="NVMe", model="QEMU NVMe Ctrl",
          firmware=None, root="nvme-identify", user="nvme-identify",
-         device="nvme,serial=NVME-SER-0002"),
+         size=96 << 20,
+         ids=dict(wwn=None, nguid=None, logical_sector_size=512, physical_sector_size=512,
+                  rotational=False, rotation_rate=None),
+         root_ids=dict(eui64="0025388191b21234", uuid="6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7"),
+         id_sources=dict(eui64="nvme-namespace", uuid="nvme-namespace"),
+         device=["nvme,serial=NVME-SER-0002,id=nvme2",
+                 "nvme-ns,bus=nvme2,nsid=1,eui64=0x0025388191b21234,"
+                 "uuid=6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7,physical_block_size=4096"]),
     # Native multipath: one namespace shared by the two controllers of a
     # subsystem is one disk; the kernel hides its path through each.
     dict(kind="nvme-multipath", serial="NVME-MP-SER-0001", bus="NVMe", model="QEMU NVMe Ctrl",
@@ -55,11 +73,16 @@ DISKS = [
          device=["nvme-subsys,id=mpsubsys,nqn=hdsn-multipath",
                  "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys",
                  "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys", "nvme-ns,nsid=1"]),
-    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus="Virtual",
+    # With a WWN, udev's scsi_id makes the NAA name of the device identification page
+    # the serial (ID_SERIAL_SHORT).
+    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", also=["5000c500a1b2c3e6"], bus="Virtual",
          model="HDSN SCSI Disk", firmware="VS01", root="scsi-vpd80", user="scsi-vpd80",
          member=True,
+         ids=dict(wwn="0x5000c500a1b2c3e6", rotation_rate=10000, rotational=True,
+                  logical_sector_size=512, physical_sector_size=512),
+         id_sources=dict(wwn="scsi-vpd83", rotation_rate="scsi-vpdb1", size="sysfs"),
          device="scsi-hd,bus=vscsi.0,serial=VSCSI-SER-0001,vendor=HDSNVEND,"
-                "product=HDSN SCSI Disk,ver=VS01"),
+                "product=HDSN SCSI Disk,ver=VS01,wwn=0x5000c500a1b2c3e6,rotation_rate=10000"),
     # usb-storage has no vpd_pg80 file, and is asked for no VPD page, as the
     # kernel asks it none: its serial is the USB device's serial attribute.
     dict(kind="usb-storage", serial="USBSTOR-SER-0001", bus="USB", model="QEMU HARDDISK",
@@ -68,18 +91,28 @@ DISKS = [
     # The UAS bridge and the disk behind it have serials of their own.
     dict(kind="usb-uas", serial="UASDISK-SER-0001", also=["UASUSB-SER-0001"], bus="USB",
          model="HDSN UAS Disk", firmware="UA01", root="scsi-vpd80", user="scsi-vpd80",
+         size=88 << 20, ids=dict(wwn="0x5000c500a1b2c3e7", rotation_rate=None, rotational=False,
+                                 logical_sector_size=4096, physical_sector_size=4096),
+         id_sources=dict(wwn="scsi-vpd83", rotational="scsi-vpdb1",
+                         logical_sector_size="sysfs"),
          device="scsi-hd,bus=uas.0,scsi-id=0,lun=0,serial=UASDISK-SER-0001,vendor=HDSNUAS,"
-                "product=HDSN UAS Disk,ver=UA01"),
+                "product=HDSN UAS Disk,ver=UA01,wwn=0x5000c500a1b2c3e7,rotation_rate=1,"
+                "logical_block_size=4096,physical_block_size=4096"),
     dict(kind="virtio-blk", serial="VBLK-SER-0001", bus="Virtual", model=None, firmware=None,
-         root="sysfs", user="sysfs", node=False, device="virtio-blk-pci,serial=VBLK-SER-0001"),
+         root="sysfs", user="sysfs", node=False, size=40 << 20,
+         ids=dict(wwn=None, physical_sector_size=4096), id_sources=dict(size="sysfs"),
+         device="virtio-blk-pci,serial=VBLK-SER-0001,physical_block_size=4096"),
 ]
-SOURCES = ["sysfs", "nvme-identify", "ata-identify", "scsi-vpd80", "udev"]
+SOURCES = ["sysfs", "nvme-identify", "ata-identify", "scsi-vpd80", "udev", "nvme-namespace",
+           "scsi-vpd83", "scsi-vpdb1"]
 CONTROLLERS = ["ahci,id=ahci", "virtio-scsi-pci,id=vscsi", "qemu-xhci,id=xhci",
                "usb-uas,bus=xhci.0,id=uas,serial=UASUSB-SER-0001"]
 
 
-# The root's disks are files of this size, the others 64 MiB of zeros.
+# The root's disks are files of this size, the others 64 MiB of zeros
+# unless their row says another size.
 MEMBER_BYTES = 48 << 20
+DISK_BYTES = 64 << 20
 
 
 def member_image(work, number):
@@ -95,8 +128,8 @@ def qemu_args(work):
             args += ["-blockdev",
                      f"driver=file,node-name=d{number},filename={member_image(work, number)}"]
         else:
-            args += ["-blockdev",
-                     f"driver=null-co,node-name=d{number},size=67108864,read-zeroes=on"]
+            args += ["-blockdev", f"driver=null-co,node-name=d{number},"
+                     f"size={disk.get('size', DISK_BYTES)},read-zeroes=on"]
     for controller in CONTROLLERS:
         args += ["-device", controller]
     for number, disk in enumerate(DISKS):
@@ -241,7 +274,7 @@ def check_document(check, run, text, rc, schema, switched=None):
             answer = [s for s in sources if s.get("name") == origin][:1]
             check.expect(answer and str(answer[0].get("via")).startswith("/dev/"),
                          f"{where}: {origin} did not answer through the device node: {answer}")
-        udev = sources[-1] if sources else {}
+        udev = next((s for s in sources if s.get("name") == "udev"), {})
         if switched is None:
             check.expect(udev.get("ok") is False and udev.get("error") == "no udev database",
                          f"{where}: udev source {udev}: the initramfs has no udev database")
@@ -282,6 +315,99 @@ def lsblk_serials(text):
     return {"/dev/" + d.get("name", ""): d.get("serial") for d in devices}
 
 
+IDENTITY = ["wwn", "eui64", "nguid", "uuid", "size", "logical_sector_size",
+            "physical_sector_size", "rotational", "rotation_rate"]
+# The runs of root and of the user; "hidden-ids" is root with the kernel's copies of the
+# identity's SCSI pages hidden as well.
+ROOT_RUNS = ("root", "hidden", "hidden-ids", "udev-root")
+USER_RUNS = ("user", "udev-user")
+
+
+def expected_identity(disk, run):
+    """The identity fields the row chose, as the run must report them."""
+    want = {"size": disk.get("size", MEMBER_BYTES if disk.get("member") else DISK_BYTES)}
+    want.update(disk.get("ids", {}))
+    for key, value in disk.get("root_ids", {}).items():
+        want[key] = value if run in ROOT_RUNS else None
+    return want
+
+
+def check_identities(check, sections, runs, schema):
+    """The identity QEMU was given, in every run; the run with the SCSI pages hidden as well;
+    lsblk's WWNs and sizes beside hdsn-disks's."""
+    check.expect(sections.get("hidden-ids.count", "0").strip() not in ("", "0"),
+                 "hidden-ids: no page of the kernel's was hidden")
+    if check.expect("hidden-ids.json" in sections, "hidden-ids: the guest wrote no output"):
+        err = sections.get("hidden-ids.err", "")
+        check.expect(err == "", f"hidden-ids: standard error {err[:300]!r}")
+        runs["hidden-ids"] = check_document(check, "hidden-ids", sections["hidden-ids.json"],
+                                            sections.get("hidden-ids.rc", "").strip(), schema)
+    for run in ROOT_RUNS + USER_RUNS:
+        for disk in DISKS:
+            found = runs.get(run, {}).get(disk["serial"])
+            if found is None:
+                continue
+            where = f"{run} {disk['kind']} ({found.get('device')})"
+            for key, value in expected_identity(disk, run).items():
+                check.expect(found.get(key) == value,
+                             f"{where}: {key} {found.get(key)!r}, expected {value!r}")
+            for key, source in disk.get("id_sources", {}).items():
+                if found.get(key) is not None or run in ROOT_RUNS:
+                    check.expect(found.get(f"{key}_source") == source,
+                                 f"{where}: {key}_source {found.get(f'{key}_source')!r}, "
+                                 f"expected {source}")
+            sources = {s.get("name"): s for s in found.get("sources", [])}
+            namespace = sources.get("nvme-namespace", {})
+            if disk["bus"] == "NVMe":
+                # QEMU 7.2 has no NGUID: the namespace's is all zero, which names none.
+                check.expect(found.get("nguid") is None, f"{where}: nguid {found.get('nguid')}")
+                if run in ROOT_RUNS:
+                    check.expect(namespace.get("ok") and str(namespace.get("via")).startswith(
+                        "/dev/nvme") and namespace.get("placeholders", {}).get("nguid") ==
+                        "all zero", f"{where}: nvme-namespace {namespace}")
+                else:
+                    check.expect(namespace.get("ok") is False and
+                                 namespace.get("error") == "open: 13",
+                                 f"{where}: nvme-namespace {namespace}: the node is root's")
+            if run == "hidden-ids" and disk.get("ids", {}).get("wwn") and disk["bus"] != "ATA" \
+                    and disk["bus"] != "SATA":
+                for name in ("scsi-vpd83", "scsi-vpdb1"):
+                    answer = sources.get(name, {})
+                    check.expect(answer.get("ok") and str(answer.get("via")).startswith("/dev/"),
+                                 f"{where}: {name} did not answer through the device node: "
+                                 f"{answer}")
+    try:
+        lsblk = {"/dev/" + d.get("name", ""): d
+                 for d in json.loads(sections.get("lsblk-ids.json", "")).get("blockdevices", [])}
+    except ValueError:
+        lsblk = {}
+    check.expect(lsblk, f"lsblk -b -o NAME,WWN,SIZE: {sections.get('lsblk-ids.json', '')[:200]!r}")
+    print("The identity as root (a user's where it differs), and lsblk's WWN and size:")
+    for disk in DISKS:
+        root = runs.get("root", {}).get(disk["serial"]) or {}
+        user = runs.get("user", {}).get(disk["serial"]) or {}
+        fields = []
+        for key in IDENTITY:
+            if root.get(key) is None and user.get(key) is None:
+                continue
+            text = f"{key}={root.get(key)}<{root.get(f'{key}_source')}>"
+            if user.get(key) != root.get(key) or user.get(f"{key}_source") != \
+                    root.get(f"{key}_source"):
+                text += f" (user: {user.get(key)}<{user.get(f'{key}_source')}>)"
+            fields.append(text)
+        udev = runs.get("udev-root", {}).get(disk["serial"]) or {}
+        listed = lsblk.get(udev.get("device"), {})
+        print(f"  {disk['kind']:<15} {' '.join(fields)}")
+        print(f"  {'':<15} lsblk: wwn={listed.get('wwn')} size={listed.get('size')}")
+        if udev and lsblk:
+            where = f"lsblk {disk['kind']} ({udev.get('device')})"
+            check.expect(str(listed.get("size")) == str(udev.get("size")),
+                         f"{where}: size {listed.get('size')}, hdsn-disks {udev.get('size')}")
+            if str(listed.get("wwn")).startswith("0x"):
+                check.expect(listed.get("wwn") == udev.get("wwn"),
+                             f"{where}: WWN {listed.get('wwn')}, hdsn-disks {udev.get('wwn')}")
+
+
 def check(out_path, work, schema_path):
     sections = read_sections(out_path)
     check = Check()
@@ -316,6 +442,7 @@ def check(out_path, work, schema_path):
     check.expect(len(paths) == sum(d.get("paths", 0) for d in DISKS) and
                  all(line.endswith(" 1") for line in paths),
                  f"the paths of multipath are not all there and hidden: {paths}")
+    check_identities(check, sections, runs, schema)
     table = sections.get("table.txt", "")
     check.expect(sections.get("table.rc", "").strip() == "0", "table run: exit status not 0")
     for disk in DISKS:

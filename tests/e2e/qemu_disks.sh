@@ -3,8 +3,9 @@
 # disks of every kind (qemu_disks.py lists them with their serials), runs the
 # static hdsn-disks inside as root and as an unprivileged user, from the
 # initramfs and again from a root on two of the disks with Debian's udev
-# running, and checks every disk it reports against the serial QEMU was
-# given.
+# running, and checks every disk it reports against the serial and the
+# identity (world wide name, NVMe namespace identifiers, size, sector sizes,
+# rotation) QEMU was given.
 #   qemu_disks.sh HDSN_DISKS CACHE_DIR [SCHEMA]
 # CACHE_DIR keeps the unpacked kernel between runs. Exits 77 (skipped) with
 # the reason where the machine cannot boot the guest.
@@ -75,6 +76,25 @@ for f in root.json root.err root.rc table.txt table.err table.rc user.uid user.j
   echo
   echo "@@end"
 done >&3
+# Root once more with the kernel's copies of the identity's SCSI pages (the
+# device identification and block device characteristics pages, the wwid
+# chosen from the first) hidden as well: INQUIRY through SG_IO answers.
+ids=0
+for f in /sys/block/*/device/vpd_pg83 /sys/block/*/device/vpd_pgb1 /sys/block/*/device/wwid; do
+  [ -e $f ] && mount -o bind /sys/bus/pci/rescan $f && ids=$((ids + 1))
+done
+echo $ids >/tmp/hidden-ids.count
+timeout 30 /bin/hdsn-disks --json >/tmp/hidden-ids.json 2>/tmp/hidden-ids.err
+echo $? >/tmp/hidden-ids.rc
+for f in /sys/block/*/device/vpd_pg83 /sys/block/*/device/vpd_pgb1 /sys/block/*/device/wwid; do
+  umount $f 2>/dev/null
+done
+for f in hidden-ids.count hidden-ids.json hidden-ids.err hidden-ids.rc; do
+  echo "@@file $f"
+  cat /tmp/$f 2>/dev/null
+  echo
+  echo "@@end"
+done >&3
 # A root on two disks, the only two of 48 MiB, made as a system's initramfs
 # makes it, udev running: device-mapper joins them, an ext2 file system on
 # them, this initramfs copied there; udev's database goes along with /run
@@ -125,6 +145,9 @@ for f in udevd.log udev-root.json udev-root.err udev-root.rc udev-user.uid udev-
   echo
   echo "@@end"
 done >&3
+# lsblk's world wide names and sizes in bytes, beside hdsn-disks's.
+timeout 30 lsblk -b -J -o NAME,WWN,SIZE >/tmp/lsblk-ids.json 2>&1
+{ echo "@@file lsblk-ids.json"; cat /tmp/lsblk-ids.json; echo; echo "@@end"; } >&3
 poweroff -f
 EOF
 chmod +x "$work/root/init2"
