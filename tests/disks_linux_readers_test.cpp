@@ -1,9 +1,12 @@
-// The readers of what Linux publishes: the kernel's IDENTIFY text, udev's
-// database, the mount table, blkid's cache, and the natural order of names.
+// The readers of what Linux publishes: the kernel's IDENTIFY text, its
+// numbers and identifiers in sysfs, udev's database, the mount table,
+// blkid's cache, and the natural order of names.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "disks/linux/readers.h"
 #include "protocol/scsi.h"
@@ -50,6 +53,111 @@ INSTANTIATE_TEST_SUITE_P(
                     IdCase{"WithoutTheLastLineFeed", IdText(256).substr(0, 1279), 512},
                     IdCase{"Whole", IdText(256), 512},
                     IdCase{"WordsBeyond256Ignored", IdText(256) + "ffff ffff\n", 512}),
+    sim::RowName());
+
+struct SysfsNumberCase {
+  const char* name;
+  std::string text;
+  std::optional<std::uint64_t> value;
+};
+
+class SysfsNumber : public testing::TestWithParam<SysfsNumberCase> {};
+
+TEST_P(SysfsNumber, IsDecimalDigitsAndOneLineFeedAtMost) {
+  EXPECT_EQ(ReadSysfsNumber(GetParam().text), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SysfsNumber,
+    testing::Values(SysfsNumberCase{"Size", "976773168\n", 976773168},
+                    SysfsNumberCase{"WithoutLineFeed", "4096", 4096},
+                    SysfsNumberCase{"Zero", "0\n", 0}, SysfsNumberCase{"Empty", "", std::nullopt},
+                    SysfsNumberCase{"LineFeedOnly", "\n", std::nullopt},
+                    SysfsNumberCase{"TwoLineFeeds", "512\n\n", std::nullopt},
+                    SysfsNumberCase{"Blank", "512 \n", std::nullopt},
+                    SysfsNumberCase{"Sign", "-1\n", std::nullopt},
+                    SysfsNumberCase{"Largest", "18446744073709551615\n", UINT64_MAX},
+                    // One more would wrap to 0.
+                    SysfsNumberCase{"PastSixtyFourBits", "18446744073709551616\n", std::nullopt},
+                    SysfsNumberCase{"FarPast", "99999999999999999999\n", std::nullopt}),
+    sim::RowName());
+
+// An identifier as the kernel writes it in sysfs, and what is taken of it:
+// "field value" of each identifier, "field: reason" of each placeholder.
+struct WwidCase {
+  const char* name;
+  std::string text;
+  std::string taken;
+};
+
+class SysfsIdentifier : public testing::TestWithParam<WwidCase> {};
+
+TEST_P(SysfsIdentifier, NamesOnlyWholeIdentifiersOfItsKind) {
+  DiskIdentity identity;
+  TakeWwid(identity, GetParam().text);
+  std::string taken;
+  for (const auto& [field, value] : {std::pair{"wwn", identity.wwn},
+                                     {"eui64", identity.eui64},
+                                     {"nguid", identity.nguid},
+                                     {"uuid", identity.uuid}})
+    if (value) taken += std::string(field) + " " + *value;
+  for (const Placeholder& placeholder : identity.placeholders)
+    taken += placeholder.field + ": " + placeholder.reason;
+  EXPECT_EQ(taken, GetParam().taken);
+  EXPECT_FALSE(identity.size || identity.logicalSectorSize || identity.rotational);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wwids, SysfsIdentifier,
+    testing::Values(
+        WwidCase{"NaaFive", "naa.5000c500a1b2c3d4\n", "wwn 0x5000c500a1b2c3d4"},
+        WwidCase{"NaaSix", "naa.6005076801808086b000000000000012\n",
+                 "wwn 0x6005076801808086b000000000000012"},
+        WwidCase{"NaaAllZero", "naa.0000000000000000\n", "wwn: all zero"},
+        WwidCase{"NaaCut", "naa.5000c500a1b2c3\n", ""},
+        WwidCase{"NaaOfTwelveBytes", "naa.5000c500a1b2c3d4e5f6a7b8\n", ""},
+        WwidCase{"NaaNotHex", "naa.5000c500a1b2c3dz\n", ""},
+        WwidCase{"NaaOddDigits", "naa.5000c500a1b2c3d4e\n", ""},
+        WwidCase{"PrefixIsLowerCase", "NAA.5000c500a1b2c3d4\n", ""},
+        WwidCase{"EuiOfEightBytes", "eui.0025388191b21234\n", "eui64 0025388191b21234"},
+        // The NVMe namespace's NGUID, or its SCSI translation's designator.
+        WwidCase{"EuiOfSixteenBytes", "eui.0123456789abcdeffedcba9876543210\n",
+                 "nguid 0123456789abcdeffedcba9876543210"},
+        WwidCase{"EuiAllFf", "eui.ffffffffffffffff\n", "eui64: all FFh"},
+        WwidCase{"EuiOfTwelveBytes", "eui.0025388191b2123456789abc\n", ""},
+        WwidCase{"Uuid", "uuid.6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7\n",
+                 "uuid 6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7"},
+        WwidCase{"UuidCut", "uuid.6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6\n", ""},
+        // The kernel's stand-in of the controller's vendor, serial, model
+        // and the namespace ID, and the texts of SCSI devices without a name.
+        WwidCase{"NvmeStandIn",
+                 "nvme.1b36-4e564d452d5345522d30303031-51454d55204e564d65204374726c-00000001\n",
+                 ""},
+        WwidCase{"T10", "t10.ATA     QEMU HARDDISK                           QM00001\n", ""},
+        WwidCase{"Empty", "", ""}),
+    sim::RowName());
+
+struct SysfsHexCase {
+  const char* name;
+  std::string text;
+  std::string bytes;  // in hex; "" when the text is refused
+};
+
+class SysfsHex : public testing::TestWithParam<SysfsHexCase> {};
+
+TEST_P(SysfsHex, ReadsTheKernelsHexFormats) {
+  EXPECT_EQ(HexDigits(ReadSysfsHex(GetParam().text)), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SysfsHex,
+    testing::Values(
+        SysfsHexCase{"EuiFile", "00 25 38 81 91 b2 12 34\n", "0025388191b21234"},
+        SysfsHexCase{"NguidFile", "01234567-89ab-cdef-fedc-ba9876543210\n",
+                     "0123456789abcdeffedcba9876543210"},
+        SysfsHexCase{"UpperCase", "0A B1\n", "0ab1"}, SysfsHexCase{"TrailingBlank", "00 25 \n", ""},
+        SysfsHexCase{"LeadingBlank", " 00 25\n", ""}, SysfsHexCase{"HalfAByte", "00 2\n", ""},
+        SysfsHexCase{"TwoSeparators", "00  25\n", ""}, SysfsHexCase{"NotHex", "00 g5\n", ""}),
     sim::RowName());
 
 TEST(UdevProperty, TakesTheWholeKeyOfAnEntryLine) {

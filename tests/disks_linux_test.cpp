@@ -642,7 +642,46 @@ INSTANTIATE_TEST_SUITE_P(
                       "rotational=true<scsi-vpdb1> rotation_rate=10000<scsi-vpdb1> "
                       "| scsi-vpd83 ok /sys/block/sdb/device/vpd_pg83 "
                       "| scsi-vpdb1 ok /sys/block/sdb/device/vpd_pgb1 "
-                      "| shared {\"serial\":[\"/dev/sda\"],\"wwn\":[\"/dev/sda\"]}"}}),
+                      "| shared {\"serial\":[\"/dev/sda\"],\"wwn\":[\"/dev/sda\"]}"}},
+        // Enclosures and drives that write zeros or FFh where they have no
+        // name: null, said by each source, and shared by no disk.
+        IdentityCase{
+            "PlaceholdersNameNoDiskAndNoneShared",
+            [](SimLinux& s) {
+              SimIdentity zero = ScsiDiskIdentity();
+              zero.wwn = Bytes(8, 0);
+              for (const char* name : {"sda", "sdb"})
+                AddDisk(s, Identified({SimDiskKind::kSas, name, name, "D", "1"}, zero));
+              SimIdentity ones = SataSsdIdentity();
+              ones.wwn = Bytes(8, 0xFF);
+              AddDisk(s, Identified({SimDiskKind::kSata, "sdc", "SATA-1", "S", "1"}, ones));
+              SimIdentity nvme = NvmeIdentity();
+              nvme.eui64 = Bytes(8, 0xFF);
+              nvme.uuid = Bytes(16, 0);
+              SimDisk namespaced =
+                  Identified({SimDiskKind::kNvme, "nvme0n1", "NVME-1", "N", "1"}, nvme);
+              namespaced.bogusNamespaceIds = true;
+              AddDisk(s, namespaced);
+              MountRoot(s, "");
+            },
+            {"/dev/nvme0n1 size=1000204886016<nvme-namespace> "
+             "logical_sector_size=512<nvme-namespace> physical_sector_size=512<sysfs> "
+             "rotational=false<sysfs> | nvme-namespace ok /dev/nvme0 "
+             "{\"eui64\":\"all FFh\",\"nguid\":\"all zero\",\"uuid\":\"all zero\"}",
+             "/dev/sda size=50331648<sysfs> logical_sector_size=512<sysfs> "
+             "physical_sector_size=512<sysfs> rotational=true<scsi-vpdb1> "
+             "rotation_rate=10000<scsi-vpdb1> "
+             "| scsi-vpd83 ok /sys/block/sda/device/vpd_pg83 {\"wwn\":\"all zero\"} "
+             "| scsi-vpdb1 ok /sys/block/sda/device/vpd_pgb1",
+             "/dev/sdb size=50331648<sysfs> logical_sector_size=512<sysfs> "
+             "physical_sector_size=512<sysfs> rotational=true<scsi-vpdb1> "
+             "rotation_rate=10000<scsi-vpdb1> "
+             "| scsi-vpd83 ok /sys/block/sdb/device/vpd_pg83 {\"wwn\":\"all zero\"} "
+             "| scsi-vpdb1 ok /sys/block/sdb/device/vpd_pgb1",
+             "/dev/sdc size=500107862016<ata-identify> logical_sector_size=512<ata-identify> "
+             "physical_sector_size=512<ata-identify> rotational=false<ata-identify> "
+             "| scsi-vpd83 ok /sys/block/sdc/device/vpd_pg83 {\"wwn\":\"all FFh\"} "
+             "| scsi-vpdb1 ok /sys/block/sdc/device/vpd_pgb1"}}),
     RowName());
 
 // The root file system's disks, and its UUID.

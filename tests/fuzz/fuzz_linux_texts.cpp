@@ -1,10 +1,15 @@
 // The udev database and its encoded texts, the mount table and blkid's
 // cache, each of any bytes: a value found is part of the input, on one line.
+// sysfs's numbers and identifiers: two hex digits or more for each byte, and
+// only well-formed identifiers.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "disks/linux/readers.h"
 #include "fuzz_check.h"
+#include "fuzz_identity.h"
 
 namespace {
 
@@ -41,5 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(text.find(*uuid) != std::string_view::npos);
     FUZZ_CHECK(uuid->find('"') == std::string::npos);
   }
+  // A number is its digits, never one that wrapped past 64 bits.
+  if (const std::optional<std::uint64_t> number = hdsn::ReadSysfsNumber(text)) {
+    std::string_view digits = text;
+    if (digits.back() == '\n') digits.remove_suffix(1);
+    while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+    FUZZ_CHECK(digits == std::to_string(*number));
+  }
+  FUZZ_CHECK(2 * hdsn::ReadSysfsHex(text).size() <= size);
+  hdsn::DiskIdentity identity;
+  hdsn::TakeWwid(identity, text);
+  CheckIdentity("", identity);
+  FUZZ_CHECK(!identity.size && !identity.logicalSectorSize && !identity.rotational);
   return 0;
 }

@@ -289,6 +289,10 @@ SEEDS['fuzz_linux_texts'] = {
     'udev_model_enc': b'E:ID_MODEL=WDC_WD10\nE:ID_MODEL_ENC=WDC\\x20WD10\\x20\\x2\\xzz\n',
     'mount_by_numbers': b'\x08\x21' b'25 22 8:33 / /srv rw - ext4 /dev/sdc1 rw\n'
                         b'30 1 0:40 / / rw - zfs rpool/ROOT/debian rw\n',
+    'sysfs_size': b'18446744073709551615\n',
+    'sysfs_eui': b'00 25 38 81 91 b2 12 34\n',
+    'wwid_naa': b'naa.6005076801808086b000000000000012\n',
+    'wwid_uuid': b'uuid.6b1a3c2e-4d5f-4a60-8b71-92a3b4c5d6e7\n',
 }
 
 for target, seeds in SEEDS.items():
