@@ -259,7 +259,9 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"/disks/0/sources/2/model": "SATA D", "/disks/0/sources/2/firmware": "F1",
           "/disks/0/agree": false})"},
         // udev's rules give the serial alone as ID_SERIAL only to virtio-blk
-        // and MMC disks; a drive without a serial has its model there.
+        // and MMC disks; a drive without a serial has its model there; a
+        // SCSI disk with a WWN has that as ID_SERIAL_SHORT, and its unit
+        // serial as ID_SCSI_SERIAL.
         MachineCase{
             "UdevTextsAsUdevMeansThem",
             [](SimLinux& s) {
@@ -272,19 +274,23 @@ INSTANTIATE_TEST_SUITE_P(
               AddDisk(s, withUdev({SimDiskKind::kSata, "sdb", "SATA-2", "HDSN  Disk", "2"}));
               AddDisk(s, withUdev({SimDiskKind::kMmc, "mmcblk0", "0x1234abcd", "SD32G", ""}));
               AddDisk(s, {SimDiskKind::kVirtioBlock, "vdb", "VBLK-2", "", ""});
+              SimDisk sas{SimDiskKind::kSas, "sdc", "SAS-3", "D", "3"};
+              sas.identity.wwn = {0x50, 0x00, 0xc5, 0x00, 0xa1, 0xb2, 0xc3, 0xe6};
+              AddDisk(s, withUdev(sas));
               MountRoot(s, "");
             },
             {},
-            R"({"devices": ["/dev/mmcblk0", "/dev/sda", "/dev/sdb", "/dev/vda", "/dev/vdb"],
+            R"({"devices": ["/dev/mmcblk0", "/dev/sda", "/dev/sdb", "/dev/sdc", "/dev/vda", "/dev/vdb"],
+          "/disks/3/sources/4/serial": "SAS-3", "/disks/3/agree": true,
           "/disks/0/sources/4": {"name": "udev", "ok": true, "via": "/run/udev/data/b179:0",
             "serial": "0x1234abcd", "model": null, "firmware": null},
           "/disks/1/sources/4": {"name": "udev", "ok": true, "via": "/run/udev/data/b8:0",
             "serial": null, "model": "HDSN  NOSERIAL", "firmware": "1"},
           "/disks/1/serial": null, "/disks/2/sources/4/serial": "SATA-2",
           "/disks/2/sources/4/model": "HDSN  Disk",
-          "/disks/3/sources/4": {"name": "udev", "ok": true, "via": "/run/udev/data/b254:0",
+          "/disks/4/sources/4": {"name": "udev", "ok": true, "via": "/run/udev/data/b254:0",
             "serial": "VBLK-1", "model": null, "firmware": null},
-          "/disks/4/sources/4/error": "open: 2"})"},
+          "/disks/5/sources/4/error": "open: 2"})"},
         // Native multipath: the subsystem's disk is the one disk, its paths
         // through each controller hidden (one on a kernel too old to say so,
         // known by its name); a controller whose copy is unreadable is

@@ -424,7 +424,11 @@ DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool ude
     return value ? PlainText(*value) : std::nullopt;
   };
   SourceTexts texts;
-  texts.serial = property("ID_SERIAL_SHORT");
+  // scsi_id makes a SCSI disk's NAA name, where page 0x83 gives one, its
+  // ID_SERIAL_SHORT, and keeps the unit serial of page 0x80 apart in
+  // ID_SCSI_SERIAL, which lsblk too takes first.
+  texts.serial = property("ID_SCSI_SERIAL");
+  if (!texts.serial) texts.serial = property("ID_SERIAL_SHORT");
   // udev's rules set ID_SERIAL to the serial alone, with no ID_SERIAL_SHORT,
   // only for virtio-blk and MMC disks; elsewhere it is the model and the
   // serial joined, or the model alone for a drive without a serial.

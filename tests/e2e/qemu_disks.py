@@ -74,8 +74,8 @@ DISKS = [
                  "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys",
                  "nvme,serial=NVME-MP-SER-0001,subsys=mpsubsys", "nvme-ns,nsid=1"]),
     # With a WWN, udev's scsi_id makes the NAA name of the device identification page
-    # the serial (ID_SERIAL_SHORT).
-    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", also=["5000c500a1b2c3e6"], bus="Virtual",
+    # ID_SERIAL_SHORT, the unit serial ID_SCSI_SERIAL: the udev source gives the latter.
+    dict(kind="virtio-scsi", serial="VSCSI-SER-0001", bus="Virtual",
          model="HDSN SCSI Disk", firmware="VS01", root="scsi-vpd80", user="scsi-vpd80",
          member=True,
          ids=dict(wwn="0x5000c500a1b2c3e6", rotation_rate=10000, rotational=True,

@@ -465,7 +465,8 @@ std::string PciFunction(SimLinux& system) {
 // alone; the others ID_SERIAL_SHORT, ID_SERIAL the model and serial joined
 // (the model alone without a serial), ID_MODEL with "_" for blanks and
 // ID_MODEL_ENC with "\x20", as the helpers of ATA, SCSI and USB disks write
-// them.
+// them; but scsi_id gives a SCSI disk with a WWN that as ID_SERIAL_SHORT
+// ("3" before it in ID_SERIAL), and its unit serial as ID_SCSI_SERIAL.
 std::string UdevEntry(const SimDisk& disk) {
   std::string model = disk.model;
   std::replace(model.begin(), model.end(), ' ', '_');
@@ -480,6 +481,15 @@ std::string UdevEntry(const SimDisk& disk) {
     case SimDiskKind::kEmmc:
       entry = "E:ID_NAME=" + disk.model + "\nE:ID_SERIAL=" + disk.serial + "\n";
       break;
+    case SimDiskKind::kSas:
+    case SimDiskKind::kVirtioScsi:
+      if (!disk.identity.wwn.empty()) {
+        entry = "E:ID_SERIAL=3" + HexText(disk.identity.wwn) +
+                "\nE:ID_SERIAL_SHORT=" + HexText(disk.identity.wwn) + "\nE:ID_WWN=0x" +
+                HexText(disk.identity.wwn) + "\nE:ID_SCSI_SERIAL=" + disk.serial + "\n";
+        break;
+      }
+      [[fallthrough]];
     default:
       entry = "E:ID_SERIAL=" + model + (disk.serial.empty() ? "" : "_" + disk.serial) + "\n";
       if (!disk.serial.empty()) entry += "E:ID_SERIAL_SHORT=" + disk.serial + "\n";
