@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Linux part of scripts/bench.sh: whole runs of `hdsn-disks --json` and
-# `lsblk -J -o NAME,SERIAL,MODEL,REV,TRAN`, alternated, on this machine's own
-# disks and in QEMU (Debian's kernel, as the QEMU test boots it) over 1, 8
-# and 64 emulated disks; prints each median, the ratio and the cost per
-# disk. A benchmark, not a test.
+# `lsblk -J -o NAME,SERIAL,WWN,SIZE,MODEL,REV,TRAN`, alternated, on this
+# machine's own disks and in QEMU (Debian's kernel, as the QEMU test boots
+# it) over 1, 8 and 64 emulated disks; prints each median, the ratio and the
+# cost per disk. A benchmark, not a test.
 #
 # Usage: scripts/bench.sh linux [runs] [hdsn-disks]
 #   runs: timed runs of each program (default 15), after one untimed run each
@@ -22,7 +22,7 @@ source tests/e2e/qemu_lib.sh
 runs=${1:-15}
 program=${2:-build/linux-static/hdsn-disks}
 counts=${HDSN_BENCH_DISKS-1 8 64}
-lsblk_args=(-J -o NAME,SERIAL,MODEL,REV,TRAN)
+lsblk_args=(-J -o NAME,SERIAL,WWN,SIZE,MODEL,REV,TRAN)
 lsblk=$(command -v lsblk) || { echo "lsblk is missing (package util-linux)" >&2; exit 1; }
 if [[ ! -x $program ]]; then
   echo "$program is missing: cmake --workflow --preset linux-static" >&2
