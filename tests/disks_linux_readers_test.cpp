@@ -137,29 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
         WwidCase{"Empty", "", ""}),
     sim::RowName());
 
-struct SysfsHexCase {
-  const char* name;
-  std::string text;
-  std::string bytes;  // in hex; "" when the text is refused
-};
-
-class SysfsHex : public testing::TestWithParam<SysfsHexCase> {};
-
-TEST_P(SysfsHex, ReadsTheKernelsHexFormats) {
-  EXPECT_EQ(HexDigits(ReadSysfsHex(GetParam().text)), GetParam().bytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SysfsHex,
-    testing::Values(
-        SysfsHexCase{"EuiFile", "00 25 38 81 91 b2 12 34\n", "0025388191b21234"},
-        SysfsHexCase{"NguidFile", "01234567-89ab-cdef-fedc-ba9876543210\n",
-                     "0123456789abcdeffedcba9876543210"},
-        SysfsHexCase{"UpperCase", "0A B1\n", "0ab1"}, SysfsHexCase{"TrailingBlank", "00 25 \n", ""},
-        SysfsHexCase{"LeadingBlank", " 00 25\n", ""}, SysfsHexCase{"HalfAByte", "00 2\n", ""},
-        SysfsHexCase{"TwoSeparators", "00  25\n", ""}, SysfsHexCase{"NotHex", "00 g5\n", ""}),
-    sim::RowName());
-
 TEST(UdevProperty, TakesTheWholeKeyOfAnEntryLine) {
   const std::string database =
       "S:disk/by-id/ata-DISK_SN1\n"
