@@ -99,7 +99,9 @@ std::string FormatInventoryPrometheus(const DiskInventory& inventory) {
                    "1 when every source that gave a disk's serial number gave the same one, "
                    "else 0.",
                    [](const DiskEntry& disk, std::string& value) {
-                     value = disk.agree ? "1" : "0";
+                     // Constructed, not assigned from a literal: GCC 12's release
+                     // build misreads that assignment (-Wrestrict).
+                     value = std::string(1, disk.agree ? '1' : '0');
                      return true;
                    });
   out +=

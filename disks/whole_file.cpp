@@ -40,7 +40,14 @@ bool WriteWholeFile(OutputFileInterface& files, const std::string& path, const s
   OutputHandle handle = 0;
   int code = kOutputFileExists;
   for (int attempt = 0; attempt < kNamesTried && code == kOutputFileExists; ++attempt) {
-    temporary = stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".tmp";
+    // Appended, not joined with a literal in front: GCC 12's release build
+    // misreads "-" + std::string (-Wrestrict).
+    temporary = stem;
+    if (attempt != 0) {
+      temporary += '-';
+      temporary += std::to_string(attempt);
+    }
+    temporary += ".tmp";
     code = files.CreateNew(temporary.c_str(), handle);
   }
   if (code != 0) {

@@ -38,18 +38,17 @@ TEST_P(PrometheusLabels, EscapeAsTheFormatSaysAndShowOtherBytesAsTheJsonDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, PrometheusLabels,
-    testing::Values(
-        LabelCase{"QuoteAndBackslash", "a\"b\\c", "ata-identify", "a\\\"b\\\\c"},
-        LabelCase{"LineFeedOfADevice", "a\nb", "sysfs", "a\\nb"},
-        LabelCase{"LineFeedOfWmi", "a\nb", "wmi", "a\\nb"},
-        // The text a backslash and "u000a" is no line feed.
-        LabelCase{"EscapedLookalike", "\\u000a", "scsi-vpd80", "\\\\u000a"},
-        LabelCase{"ByteOutsideUtf8", "A\xff", "ata-identify", "A\\\\u00ff"},
-        // A device's bytes are no UTF-8, as in the JSON.
-        LabelCase{"Utf8OfADevice", "\xc3\xa9", "nvme-identify", "\\\\u00c3\\\\u00a9"},
-        LabelCase{"Utf8OfWmi", "\xc3\xa9", "wmi", "\xc3\xa9"},
-        LabelCase{"BrokenUtf8OfWmi", "\xc3(", "wmi", "\\\\u00c3("},
-        LabelCase{"ControlByteOfWmi", "a\tb", "wmi", "a\\\\u0009b"}),
+    testing::Values(LabelCase{"QuoteAndBackslash", "a\"b\\c", "ata-identify", "a\\\"b\\\\c"},
+                    LabelCase{"LineFeedOfADevice", "a\nb", "sysfs", "a\\nb"},
+                    LabelCase{"LineFeedOfWmi", "a\nb", "wmi", "a\\nb"},
+                    // The text a backslash and "u000a" is no line feed.
+                    LabelCase{"EscapedLookalike", "\\u000a", "scsi-vpd80", "\\\\u000a"},
+                    LabelCase{"ByteOutsideUtf8", "A\xff", "ata-identify", "A\\\\u00ff"},
+                    // A device's bytes are no UTF-8, as in the JSON.
+                    LabelCase{"Utf8OfADevice", "\xc3\xa9", "nvme-identify", "\\\\u00c3\\\\u00a9"},
+                    LabelCase{"Utf8OfWmi", "\xc3\xa9", "wmi", "\xc3\xa9"},
+                    LabelCase{"BrokenUtf8OfWmi", "\xc3(", "wmi", "\\\\u00c3("},
+                    LabelCase{"ControlByteOfWmi", "a\tb", "wmi", "a\\\\u0009b"}),
     RowName());
 
 TEST(PrometheusFamilies, LeaveOutWhatNoDiskGivesAndAnUnknownTextIsEmpty) {
@@ -126,15 +125,10 @@ std::vector<std::string> TakenNames() {
 INSTANTIATE_TEST_SUITE_P(
     Runs, OutputFile,
     testing::Values(
-        OutputCase{"Table", {}, nullptr, 0, ""},
-        OutputCase{"Json", {"--json"}, nullptr, 0, ""},
+        OutputCase{"Table", {}, nullptr, 0, ""}, OutputCase{"Json", {"--json"}, nullptr, 0, ""},
         OutputCase{"Prometheus", {"--prometheus"}, nullptr, 0, ""},
         // A file system may take fewer bytes a write than asked.
-        OutputCase{"ShortWrites",
-                   {"--json"},
-                   [](SimMachine& m) { m.files.writeLimit = 7; },
-                   0,
-                   ""},
+        OutputCase{"ShortWrites", {"--json"}, [](SimMachine& m) { m.files.writeLimit = 7; }, 0, ""},
         // The name a run of the same process id left behind is not touched.
         OutputCase{"NameTaken",
                    {"--prometheus"},

@@ -23,7 +23,7 @@ class Win32OutputFile final : public OutputFileInterface {
     if (file != INVALID_HANDLE_VALUE) return 0;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? kOutputFileExists
-                                                                        : static_cast<int>(error);
+                                                                       : static_cast<int>(error);
   }
 
   int Write(OutputHandle handle, const char* bytes, std::size_t size,
