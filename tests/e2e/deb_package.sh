@@ -54,12 +54,19 @@ if [[ $library == 1 ]]; then
   [[ -f $root/usr/include/hdsn_disks.h ]] || fail "the package does not install hdsn_disks.h"
 fi
 
-# The installed program, as the service runs it: a user, no privilege.
-as_user=()
+# The installed program, as the service runs it: a user, no privilege. The
+# user may not reach the build folder (a checkout under /root): it runs a
+# copy from a folder of its own.
+as_user=() installed=$root/usr/bin/hdsn-disks
 if [[ $(id -u) == 0 ]] && command -v setpriv >/dev/null; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  user_dir=$(mktemp -d)
+  trap 'rm -rf "$user_dir"' EXIT
+  chmod 755 "$user_dir"
+  cp "$installed" "$user_dir/"
+  installed=$user_dir/hdsn-disks
 fi
-"${as_user[@]}" "$root/usr/bin/hdsn-disks" --json >"$build/installed.json" && code=0 || code=$?
+"${as_user[@]}" "$installed" --json >"$build/installed.json" && code=0 || code=$?
 ((code <= 1)) || fail "the installed program exits with $code"
 /usr/bin/python3 "$here/../validate_json.py" "$schema" "$build/installed.json" >/dev/null ||
   fail "the installed program's document is not valid"
@@ -76,7 +83,7 @@ lint=$(zcat "$root/usr/share/man/man1/hdsn-disks.1.gz" | mandoc -T lint 2>&1 |
 # and the shell of the service's last step.
 if command -v systemd-analyze >/dev/null; then
   system=$(mktemp -d)
-  trap 'rm -rf "$system"' EXIT
+  trap 'rm -rf "$system" "${user_dir:-}"' EXIT
   cp -a "$root/." "$system/"
   mkdir -p "$system/bin"
   cp -an /lib/systemd/system/. "$system/lib/systemd/system/"
