@@ -25,6 +25,10 @@ stop() {
   rm -rf "$work"
 }
 trap stop EXIT
+# A test stopped from outside still stops node_exporter: a signal ends the
+# script through its exit trap, and a kill that allows no trap (a timeout's
+# SIGKILL) reaches node_exporter as its parent's death signal.
+trap 'exit 143' TERM INT HUP
 
 mkdir "$work/textfile"
 "$program" --json >"$work/disks.json" || (($? == 1))
@@ -37,7 +41,7 @@ echo "promtool check metrics accepts the file ($(wc -l <"$work/textfile/hdsn_dis
 metrics=
 for attempt in 1 2 3; do
   port=$(engine_free_port)
-  "$exporter" --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
+  setpriv --pdeathsig KILL "$exporter" --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
     --collector.textfile --collector.textfile.directory="$work/textfile" \
     >"$work/exporter.log" 2>&1 &
   pid=$!
