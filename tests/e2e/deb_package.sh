@@ -32,11 +32,15 @@ report=$(lintian --no-cfg --fail-on none --display-info "$deb" 2>&1 | grep -v 'r
 [[ -z $report ]] || printf 'lintian:\n%s\n' "$report"
 grep -q '^[EW]: ' <<<"$report" && fail "lintian reports errors or warnings"
 
-# dpkg's own install into an empty root: its database made first.
+# dpkg's own install into an empty root, its database made first. The
+# maintainer scripts run here, not in the root (which has no shell), and
+# know it by DPKG_ROOT: they leave this machine's systemd alone.
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
 dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless \
   --no-triggers --force-depends -i "$deb" >/dev/null || fail "dpkg could not install the package"
+dpkg-query --admindir="$root/var/lib/dpkg" -W -f '${Status}\n' hdsn-disks 2>/dev/null |
+  grep -qx 'install ok installed' || fail "dpkg does not hold the package as installed"
 
 expect=(usr/bin/hdsn-disks usr/share/man/man1/hdsn-disks.1.gz
   lib/systemd/system/hdsn-disks-textfile.service lib/systemd/system/hdsn-disks-textfile.timer
