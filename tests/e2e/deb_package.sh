@@ -76,6 +76,29 @@ fi
   fail "the installed program's document is not valid"
 echo "installed program: $(jq '.disks | length' "$build/installed.json") disks, exit status $code"
 
+# The service's two commands as systemd would run them, with its runtime
+# folder and node_exporter's in scratch folders: the program as the user,
+# then the copy as this script's user. systemd-analyze checks the units'
+# syntax, not what their commands do.
+unit=$root/lib/systemd/system/hdsn-disks-textfile.service
+service=$(mktemp -d)
+chmod 755 "$service"
+mkdir -p "$service/run/hdsn-disks" "$service/textfile"
+[[ ${#as_user[@]} == 0 ]] || chown 65534:65534 "$service/run/hdsn-disks"
+command_of() {
+  sed -n "s/^$1=!\{0,1\}//p" "$unit" |
+    sed -e "s|%t|$service/run|g" -e "s|/var/lib/prometheus/node-exporter|$service/textfile|g" \
+      -e "s|^/usr/bin/hdsn-disks|$installed|"
+}
+eval "${as_user[*]} $(command_of ExecStart)" && code=0 || code=$?
+((code <= 1)) || fail "the service's program exits with $code"
+eval "$(command_of ExecStartPost)" || fail "the service's copy fails"
+if [[ $(ls "$service/textfile") != hdsn_disks.prom ]] ||
+  ! grep -q '^hdsn_disk_info{' "$service/textfile/hdsn_disks.prom"; then
+  fail "the service leaves no hdsn_disks.prom with hdsn_disk_info in the collector's folder"
+fi
+rm -rf "$service"
+
 # Cross references are looked up in the machine's manual database, which
 # may predate the pages it names: a stale database is not the page's fault.
 lint=$(zcat "$root/usr/share/man/man1/hdsn-disks.1.gz" | mandoc -T lint 2>&1 |
