@@ -1,26 +1,33 @@
 // What the hdsn-disks programs of both systems share: the arguments, the
-// usage, the two formats and the exit status. Each system's program
+// usage, the formats, the output file and the exit status. Each system's program
 // (disks/<system>/program.cpp) adds its paragraph on the sources and lists
 // the disks in between.
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "disks/disk_inventory.h"
 
 namespace hdsn {
 
 class ConsoleInterface;
+class OutputFileInterface;
 
 // The exit status: 0 when at least one disk has a serial number, 1 when none
 // has (or, on Windows, the system is not of the NT family), 2 for a usage
-// error.
+// error, 3 when the output file could not be written.
 inline constexpr int kDisksExitFound = 0;
 inline constexpr int kDisksExitNone = 1;
 inline constexpr int kDisksExitUsage = 2;
+inline constexpr int kDisksExitOutput = 3;
 
 struct DisksOptions {
   bool json = false;
+  bool prometheus = false;
+  // --output FILE: the document goes there whole (disks/whole_file.h), not
+  // to standard output.
+  std::optional<std::string> output;
 };
 
 // Reads the arguments. The usage is the shared lines around `sources`, the
@@ -30,11 +37,13 @@ struct DisksOptions {
 std::optional<int> ParseDisksArguments(ConsoleInterface& console, int argc, const char* const* argv,
                                        const char* sources, DisksOptions& options);
 
-// Prints the inventory as asked; returns the exit status: kDisksExitFound
-// when a disk has a serial number, else kDisksExitNone. An inventory that is
-// not whole prints its error on standard error, nothing on standard output,
-// and is kDisksExitNone.
-int PrintDisks(ConsoleInterface& console, const DiskInventory& inventory,
-               const DisksOptions& options);
+// Prints the inventory as asked, on standard output or into the output
+// file; returns the exit status: kDisksExitFound when a disk has a serial
+// number, else kDisksExitNone. An inventory that is not whole prints its
+// error on standard error, nothing on standard output nor into a file, and
+// is kDisksExitNone. A file that could not be written is said on standard
+// error and is kDisksExitOutput.
+int PrintDisks(ConsoleInterface& console, OutputFileInterface& files,
+               const DiskInventory& inventory, const DisksOptions& options);
 
 }  // namespace hdsn

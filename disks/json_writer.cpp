@@ -292,6 +292,14 @@ void AppendJsonUtf8(std::string& out, std::string_view text) {
   out += '"';
 }
 
+void AppendJsonSourceText(std::string& out, std::string_view text, const std::string& source) {
+  if (FromWmi(source)) {
+    AppendJsonUtf8(out, text);
+  } else {
+    AppendJsonBytes(out, text);
+  }
+}
+
 std::string FormatInventoryJson(const DiskInventory& inventory) {
   std::string out = "{\"schema_version\": 3,\n \"disks\": [";
   for (std::size_t at = 0; at < inventory.disks.size(); ++at) {

@@ -18,6 +18,11 @@ void AppendJsonBytes(std::string& out, std::string_view bytes);
 // \u00XX.
 void AppendJsonUtf8(std::string& out, std::string_view text);
 
+// A text the named source gave, as a string literal: WMI's texts are UTF-8,
+// every other source's are a device's bytes. The Prometheus format writes
+// its label values from these literals.
+void AppendJsonSourceText(std::string& out, std::string_view text, const std::string& source);
+
 // The whole document, version 3, ending in a line feed:
 // {"schema_version": 3, "disks": [{"index": ..., "device": ..., "wwn": ..., "shared_with": {...},
 //  "sources": [...]}, ...], "system_volume": {...}}

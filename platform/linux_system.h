@@ -12,6 +12,7 @@
 namespace hdsn {
 
 class ConsoleInterface;
+class OutputFileInterface;
 
 enum class OpenMode {
   kFile,    // read-only
@@ -46,5 +47,7 @@ struct LinuxPlatform {
 // The real system and the C runtime's console, created on first use (Linux
 // builds only).
 const LinuxPlatform& GetLinuxPlatform();
+// The real system's output file (platform/output_file.h), hdsn-disks' alone.
+OutputFileInterface& GetLinuxOutputFile();
 
 }  // namespace hdsn

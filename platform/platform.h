@@ -11,6 +11,7 @@ class ConsoleInterface;
 class TextInterface;
 class DeviceIoInterface;
 class WmiInterface;
+class OutputFileInterface;
 
 struct Platform {
   SystemInterface& system;
@@ -22,5 +23,8 @@ struct Platform {
 
 // The real Windows services, created on first use (Windows builds only).
 const Platform& GetWin32Platform();
+// The real output file (platform/output_file.h): hdsn-disks' alone, so that
+// hdsn.exe, which writes no file, links none of it.
+OutputFileInterface& GetWin32OutputFile();
 
 }  // namespace hdsn

@@ -4,9 +4,9 @@
 # its 32-bit loader where this machine executes 32-bit code), clang-format,
 # jq and nlohmann/json (which the tests read JSON with), Debian's Python with
 # its jsonschema (which validates every JSON document the tests read against
-# the published schema); and the packages
-# named as arguments. Then replaces a Wine prefix that cannot start 32-bit
-# programs.
+# the published schema); and the packages named as arguments, without
+# starting the services they bring. Then replaces a Wine prefix that cannot
+# start 32-bit programs.
 #
 # The 32-bit loader, wine32:i386, needs Debian's i386 architecture added to
 # dpkg. Should that, reading the i386 indexes (a mirror in the middle of a
@@ -49,8 +49,24 @@ if ((${#need[@]})); then
   fi
   echo "installing: ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # Services that come with a package (node_exporter, Prometheus) are not
+  # started by its installation: the tests start the ones they need on a
+  # port of their own and stop them. Debian's invoke-rc.d asks policy-rc.d,
+  # which a machine may already have (containers do).
+  policy=/usr/sbin/policy-rc.d
+  made_policy=0
+  if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod 755 "$policy"
+    made_policy=1
+    trap 'rm -f "$policy"' EXIT
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  if ((made_policy)); then
+    rm -f "$policy"
+    trap - EXIT
+  fi
 fi
 
 # wine32:i386, or apt and dpkg as they were: the i386 architecture is removed

@@ -1,14 +1,31 @@
 #!/usr/bin/env bash
-# Builds the Windows program and runs it under Wine: the 32-bit program, the
-# primary target, under this machine's Wine where it runs 32-bit programs,
-# else in the QEMU guest of the 32-bit tests (tests/e2e/wine32_guest.sh,
-# booted for the run; HDSN_WINE32_GUEST=1 chooses it anyway); it says which
-# on standard error. Arguments go to the program (which ignores them).
+# Shows this machine's disks, then the Windows program: first builds the
+# Linux hdsn-disks (release, build/deb) and prints its table of this
+# machine's disks; then builds the Windows program and runs it under Wine:
+# the 32-bit program, the primary target, under this machine's Wine where it
+# runs 32-bit programs, else in the QEMU guest of the 32-bit tests
+# (tests/e2e/wine32_guest.sh, booted for the run; HDSN_WINE32_GUEST=1
+# chooses it anyway). What each shows, and where the Windows program runs,
+# goes to standard error. Arguments go to the Windows program (which ignores
+# them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh >&2
 source scripts/wine.sh
 export WINEDEBUG=-all
+
+cmake --preset deb >/dev/null
+cmake --build --preset deb -j "$(nproc)" --target hdsn-disks >/dev/null
+if [[ $(id -u) == 0 ]]; then
+  rights="as root: what sysfs and udev publish, and the device nodes"
+else
+  rights="as $(id -un): what sysfs and udev publish to every user (root also asks the device nodes)"
+fi
+echo "== this machine's disks, by the Linux program build/deb/hdsn-disks, $rights:" >&2
+build/deb/hdsn-disks || true
+echo >&2
+echo "== the Windows program hdsn.exe under Wine: Wine makes up the disk and the volume it" \
+  "sees, so what it prints is Wine's, not this machine's" >&2
 preset=i686
 
 if hdsn_wine32_works && [[ ${HDSN_WINE32_GUEST:-} != 1 ]]; then

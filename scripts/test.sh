@@ -4,9 +4,11 @@
 # them); for 32-bit and for 64-bit Windows the programs' image checks, the
 # Windows unit-test program and the programs' end-to-end runs under Wine (the
 # 32-bit ones in a QEMU guest where this machine cannot run them); the
-# statically linked Linux hdsn-disks booted with Debian's kernel in QEMU; and
-# a short run of every fuzz target. The last line counts the results that
-# CTest wrote for all five test runs: "N passed, N failed, N skipped".
+# statically linked Linux hdsn-disks booted with Debian's kernel in QEMU; the
+# Debian package (cpack -G DEB) with lintian, mandoc and systemd-analyze, and
+# its program and fact read by node_exporter, promtool and Ansible; and a
+# short run of every fuzz target. The last line counts the results that CTest
+# wrote for all six test runs: "N passed, N failed, N skipped".
 # Exits non-zero when anything failed.
 #
 # HDSN_FUZZ_SECONDS: seconds each fuzz target runs (20).
@@ -16,8 +18,11 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 # QEMU, busybox and the kernel tools for the Linux proof and the 32-bit guest
-# (mkfs.ext4 makes its images), the schema validator.
-scripts/install-deps.sh qemu-system-x86 busybox-static kmod cpio e2fsprogs python3-jsonschema ||
+# (mkfs.ext4 makes its images), the schema validator; CPack's helpers for the
+# Debian package (dpkg-shlibdeps, file), the checkers of the package and the
+# engines that read its output.
+scripts/install-deps.sh qemu-system-x86 busybox-static kmod cpio e2fsprogs python3-jsonschema \
+  dpkg-dev file lintian mandoc systemd prometheus-node-exporter prometheus ansible-core ||
   exit 1
 export WINEDEBUG=-all
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
@@ -31,7 +36,7 @@ else
   scripts/format.sh --check || status=1
 fi
 
-presets=(linux i686 x86_64 linux-static fuzz)
+presets=(linux i686 x86_64 linux-static deb fuzz)
 for preset in "${presets[@]}"; do
   echo "== $preset"
   rm -f "build/$preset/junit.xml"

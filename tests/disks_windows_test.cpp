@@ -719,7 +719,7 @@ struct ProgramCase {
   std::uint32_t platformId;
   Disks disks;
   int status;
-  std::string output;       // "usage", "json", "table" or nothing
+  std::string output;       // "usage", "json", "table", "prometheus" or nothing
   std::string errorOutput;  // "usage" stands for the usage text
 };
 
@@ -730,7 +730,8 @@ TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
   SimMachine help;
   ASSERT_EQ(help.RunDisks({"--help"}), 0);
   const std::string usage = help.console.output;
-  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json] [--help]\n", 0), 0u);
+  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json | --prometheus] [--output FILE] [--help]\n", 0),
+            0u);
 
   SimMachine m;
   m.system.platformId = c.platformId;
@@ -741,6 +742,8 @@ TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
     EXPECT_TRUE(json::accept(m.console.output)) << m.console.output;
   } else if (c.output == "table") {
     EXPECT_NE(m.console.output.find("\nSystem volume C:\\ serial 43000000\n"), std::string::npos);
+  } else if (c.output == "prometheus") {
+    EXPECT_EQ(m.console.output.rfind("# HELP hdsn_disk_info ", 0), 0u) << m.console.output;
   } else {
     EXPECT_EQ(m.console.output, c.output == "usage" ? usage : "");
   }
@@ -749,10 +752,12 @@ TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
     errorOutput.replace(at, 5, usage);
   EXPECT_EQ(m.console.errorOutput, errorOutput);
   // Only a run that lists the disks asks a device or WMI.
-  const bool lists = c.output == "json" || c.output == "table";
+  const bool lists = c.output == "json" || c.output == "table" || c.output == "prometheus";
   EXPECT_EQ(!m.devices.opens.empty(), lists);
   EXPECT_EQ(!m.wmi.calls.empty(), lists);
   EXPECT_EQ(m.console.getCharCalls, 0);
+  // No row writes a file: a usage error or --help stops before one.
+  EXPECT_EQ(m.files.calls, std::vector<std::string>{});
   EXPECT_TRUE(NothingLeftBehind(m));
 }
 
@@ -788,7 +793,49 @@ INSTANTIATE_TEST_SUITE_P(
                     2,
                     "",
                     "hdsn-disks: unknown option '-json'\nusage"},
+        ProgramCase{"PrometheusOfADiskWithoutSerial",
+                    {"--prometheus"},
+                    kNt,
+                    Disks::kWithoutSerial,
+                    1,
+                    "prometheus",
+                    ""},
+        ProgramCase{"OutputWithoutItsFile",
+                    {"--json", "--output"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: --output needs a file name\nusage"},
+        ProgramCase{"OutputOfAnEmptyName",
+                    {"--output", "", "--json"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: --output needs a file name\nusage"},
+        ProgramCase{"JsonAndPrometheus",
+                    {"--prometheus", "--json"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: --json and --prometheus exclude each other\nusage"},
+        ProgramCase{"HelpWithOutput",
+                    {"--output", "C:\\metrics\\hdsn.prom", "--help"},
+                    kNt,
+                    Disks::kWithSerial,
+                    0,
+                    "usage",
+                    ""},
         ProgramCase{"NotNt", {}, k9x, Disks::kWithSerial, 1, "", "hdsn-disks: needs Windows NT\n"},
+        ProgramCase{"NotNtWithOutput",
+                    {"--output", "C:\\metrics\\hdsn.prom"},
+                    k9x,
+                    Disks::kWithSerial,
+                    1,
+                    "",
+                    "hdsn-disks: needs Windows NT\n"},
         ProgramCase{"NotNtJson",
                     {"--json"},
                     k9x,
@@ -816,6 +863,44 @@ TEST(DisksTable, ListsEachDiskThenTheDisagreementsThenTheSystemVolume) {
             "\"NVME0R123456A\", wmi \"0025_3881_91B2_1234.\"\n"
             "System volume C:\\ serial 5c1d2e3f\n");
   EXPECT_EQ(m.console.flushedLength, m.console.output.size());
+}
+
+// The Prometheus text of the table's machine: the families, their order,
+// the labels' order and the escapes of Windows' device paths and roots.
+TEST(DisksPrometheus, WritesEachFamilyWithItsHelpAndType) {
+  SimMachine m;
+  Nvme(m);
+  m.devices.administrator = true;
+  m.devices.physicalDrives[1] = MakeSataDrive("WD-WCAV12345678", "SATA SSD 500");
+  m.system.volumeSerials = {{"C:\\", 0x5C1D2E3F}};
+  m.devices.volumeDeviceNumber = {.number = 1};
+  EXPECT_EQ(m.RunDisks({"--prometheus"}), 0);
+  EXPECT_EQ(
+      m.console.output,
+      "# HELP hdsn_disk_info A disk of this machine with its serial number, model, firmware "
+      "and world wide name, the source of the serial and whether the disk holds the system "
+      "volume; an empty label is unknown.\n"
+      "# TYPE hdsn_disk_info gauge\n"
+      "hdsn_disk_info{device=\"\\\\\\\\.\\\\PhysicalDrive0\",bus=\"NVMe\",serial=\"NVME0R123456A\","
+      "serial_source=\"nvme-identify\",model=\"NVMe SSD 1TB\",firmware=\"NV-FW-01\",wwn=\"\","
+      "system=\"false\"} 1\n"
+      "hdsn_disk_info{device=\"\\\\\\\\.\\\\PhysicalDrive1\",bus=\"SATA\",serial=\"WD-"
+      "WCAV12345678\","
+      "serial_source=\"ata-identify\",model=\"SATA SSD 500\",firmware=\"1.0\","
+      "wwn=\"0x5000c500a1b2c3d4\",system=\"true\"} 1\n"
+      "# HELP hdsn_disk_size_bytes A disk's size in bytes, where a source gave it.\n"
+      "# TYPE hdsn_disk_size_bytes gauge\n"
+      "hdsn_disk_size_bytes{device=\"\\\\\\\\.\\\\PhysicalDrive0\"} 1000204886016\n"
+      "hdsn_disk_size_bytes{device=\"\\\\\\\\.\\\\PhysicalDrive1\"} 500107862016\n"
+      "# HELP hdsn_disk_sources_agree 1 when every source that gave a disk's serial number "
+      "gave the same one, else 0.\n"
+      "# TYPE hdsn_disk_sources_agree gauge\n"
+      "hdsn_disk_sources_agree{device=\"\\\\\\\\.\\\\PhysicalDrive0\"} 0\n"
+      "hdsn_disk_sources_agree{device=\"\\\\\\\\.\\\\PhysicalDrive1\"} 1\n"
+      "# HELP hdsn_system_volume_info The system volume's root and serial number (on Linux "
+      "the UUID of the root file system); an empty label is unknown.\n"
+      "# TYPE hdsn_system_volume_info gauge\n"
+      "hdsn_system_volume_info{root=\"C:\\\\\",serial=\"5c1d2e3f\"} 1\n");
 }
 
 // The document's bytes: key order, line breaks and the escapes of device

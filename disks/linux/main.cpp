@@ -3,5 +3,5 @@
 #include "platform/linux_system.h"
 
 int main(int argc, char** argv) {
-  return hdsn::RunDisksProgram(hdsn::GetLinuxPlatform(), argc, argv);
+  return hdsn::RunDisksProgram(hdsn::GetLinuxPlatform(), hdsn::GetLinuxOutputFile(), argc, argv);
 }

@@ -20,12 +20,13 @@ constexpr char kSources[] =
 
 }  // namespace
 
-int RunDisksProgram(const LinuxPlatform& platform, int argc, const char* const* argv) {
+int RunDisksProgram(const LinuxPlatform& platform, OutputFileInterface& files, int argc,
+                    const char* const* argv) {
   DisksOptions options;
   if (const std::optional<int> status =
           ParseDisksArguments(platform.console, argc, argv, kSources, options))
     return *status;
-  return PrintDisks(platform.console, ListDisks(platform), options);
+  return PrintDisks(platform.console, files, ListDisks(platform), options);
 }
 
 }  // namespace hdsn

@@ -6,7 +6,9 @@
 namespace hdsn {
 
 struct LinuxPlatform;
+class OutputFileInterface;
 
-int RunDisksProgram(const LinuxPlatform& platform, int argc, const char* const* argv);
+int RunDisksProgram(const LinuxPlatform& platform, OutputFileInterface& files, int argc,
+                    const char* const* argv);
 
 }  // namespace hdsn

@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
   // (the console, NUL) and then writes a byte a system call; the program's
   // one document or table goes out in a few writes instead.
   std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
-  return hdsn::RunDisksProgram(hdsn::GetWin32Platform(), argc, argv);
+  return hdsn::RunDisksProgram(hdsn::GetWin32Platform(), hdsn::GetWin32OutputFile(), argc, argv);
 }

@@ -42,7 +42,8 @@ bool IsNtFamily(SystemInterface& system) {
   return LoadLe32(info.bytes + OsVersionInfoA::kPlatformIdOffset) == kVerPlatformWin32Nt;
 }
 
-int RunDisksProgram(const Platform& platform, int argc, const char* const* argv) {
+int RunDisksProgram(const Platform& platform, OutputFileInterface& files, int argc,
+                    const char* const* argv) {
   ConsoleInterface& console = platform.console;
   DisksOptions options;
   if (const std::optional<int> status = ParseDisksArguments(console, argc, argv, kSources, options))
@@ -53,7 +54,7 @@ int RunDisksProgram(const Platform& platform, int argc, const char* const* argv)
   }
 
   const DiskInventory inventory = ListDisksInOwnProcess(platform);
-  return PrintDisks(console, inventory, options);
+  return PrintDisks(console, files, inventory, options);
 }
 
 }  // namespace hdsn

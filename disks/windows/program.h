@@ -8,10 +8,12 @@ namespace hdsn {
 
 struct Platform;
 class SystemInterface;
+class OutputFileInterface;
 
 // Whether GetVersionExA says the NT family (false when it fails).
 bool IsNtFamily(SystemInterface& system);
 
-int RunDisksProgram(const Platform& platform, int argc, const char* const* argv);
+int RunDisksProgram(const Platform& platform, OutputFileInterface& files, int argc,
+                    const char* const* argv);
 
 }  // namespace hdsn

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs hdsn-disks under Wine: the JSON document (read with jq), the table,
-# --help and a usage error. On Wine's machine \\.\PhysicalDrive0 answers only
+# --help, a usage error and the Prometheus format written with --output. On Wine's machine \\.\PhysicalDrive0 answers only
 # the storage descriptor (bus type SCSI, no texts) and the drive geometry;
 # every other request fails with 50 (ERROR_NOT_SUPPORTED). WMI names disk 0
 # "WINEHDISK", and every other disk it lists the same; how many it lists
@@ -103,6 +103,24 @@ check "an unknown option prints nothing on standard output" test ! -s "$out"
 check "an unknown option is named on standard error" \
   grep -Fxq "hdsn-disks: unknown option '--bogus'" "$err"
 check "an unknown option prints the usage on standard error" grep -q '^usage: hdsn-disks' "$err"
+
+# --output: the file holds the program's own bytes, LF line ends and no byte
+# order mark, where the C runtime writes CR LF to standard output. The file
+# goes to C:, which the 32-bit guest has too; cmd's type prints its bytes.
+run --prometheus
+shown=$(cat "$out")
+file='C:\hdsn_disks.prom'
+hdsn_wine "$exe" --prometheus --output "$file" </dev/null >"$out" 2>"$err"
+status=$?
+check "--prometheus --output exits 0 (got $status)" test "$status" = 0
+check "--output prints nothing on standard output" test ! -s "$out"
+hdsn_wine cmd /c type "$file" </dev/null >"$out" 2>/dev/null
+no_cr() { ! grep -q $'\r' "$out"; }
+check "the file has LF line ends" no_cr
+check "the file starts with its first HELP line, no byte order mark" \
+  test "$(head -c 13 "$out")" = "# HELP hdsn_d"
+check "the file holds what standard output showed" test "$(cat "$out")" = "$shown"
+hdsn_wine cmd /c del "$file" </dev/null >/dev/null 2>&1
 
 if ((fail)); then
   echo "--- last standard output"; cat "$out"

@@ -398,7 +398,7 @@ int SimLinux::FileSystemDevice(const char* path, unsigned& major, unsigned& mino
 int SimLinuxMachine::RunDisks(const std::vector<const char*>& arguments) {
   std::vector<const char*> argv = {"hdsn-disks"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return RunDisksProgram(platform, static_cast<int>(argv.size()), argv.data());
+  return RunDisksProgram(platform, files, static_cast<int>(argv.size()), argv.data());
 }
 
 std::vector<std::string> Leftovers(const SimLinuxMachine& machine) {
@@ -408,6 +408,7 @@ std::vector<std::string> Leftovers(const SimLinuxMachine& machine) {
   if (machine.system.badFdUses != 0)
     problems.push_back(std::to_string(machine.system.badFdUses) +
                        " uses of descriptors that were not open");
+  AddOutputFileLeftovers(machine.files, problems);
   return problems;
 }
 

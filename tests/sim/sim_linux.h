@@ -165,6 +165,7 @@ struct SimLinuxMachine {
   SimLinux system{faults};
   SimConsole console;
   const LinuxPlatform platform{system, console};
+  SimOutputFile files{faults};
 
   SimLinuxMachine() = default;
   SimLinuxMachine(const SimLinuxMachine&) = delete;
@@ -175,7 +176,8 @@ struct SimLinuxMachine {
 };
 
 // What a run left behind: descriptors still open, uses of descriptors that
-// were not open. Empty when everything was given back.
+// were not open, of the system's and of the output file's. Empty when
+// everything was given back.
 std::vector<std::string> Leftovers(const SimLinuxMachine& machine);
 
 enum class SimDiskKind {

@@ -11,7 +11,7 @@ int SimMachine::Run() { return RunProgram(platform); }
 int SimMachine::RunDisks(const std::vector<const char*>& arguments) {
   std::vector<const char*> argv = {"hdsn-disks"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return RunDisksProgram(platform, static_cast<int>(argv.size()), argv.data());
+  return RunDisksProgram(platform, files, static_cast<int>(argv.size()), argv.data());
 }
 
 std::vector<std::string> Leftovers(const SimMachine& machine) {
@@ -44,6 +44,7 @@ std::vector<std::string> Leftovers(const SimMachine& machine) {
   count(wmi.LiveObjects(), "WMI objects not released");
   count(wmi.LiveStrings(), "COM strings not freed");
   for (const std::string& error : wmi.errors) problems.push_back("WMI misuse: " + error);
+  AddOutputFileLeftovers(machine.files, problems);
   return problems;
 }
 

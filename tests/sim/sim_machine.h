@@ -1,6 +1,6 @@
 // A whole simulated Windows machine: system, console, code page, disk
-// drivers and WMI, bundled as the program's platform, with one fault plan
-// for all of them.
+// drivers and WMI, bundled as the program's platform, and the output file of
+// hdsn-disks, with one fault plan for all of them.
 #pragma once
 
 #include <string>
@@ -22,6 +22,7 @@ struct SimMachine {
   SimDevices devices{faults};
   SimWmi wmi{faults};
   const Platform platform{system, console, text, devices, wmi};
+  SimOutputFile files{faults};
 
   SimMachine() = default;
   SimMachine(const SimMachine&) = delete;
@@ -40,7 +41,8 @@ struct SimMachine {
 // class (or a class other than normal at the end, unless the fault plan
 // refused a SetPriorityClass), COM initialised more often than uninitialised,
 // WMI objects not released, COM strings not freed, and misuse the simulated
-// WMI noticed. Empty when everything was given back.
+// WMI noticed, output files left open or used when not open. Empty when
+// everything was given back.
 std::vector<std::string> Leftovers(const SimMachine& machine);
 
 }  // namespace hdsn::sim

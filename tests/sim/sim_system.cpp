@@ -1,5 +1,6 @@
 #include "sim/sim_system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -143,6 +144,104 @@ int SimText::StrTrimA(char* text, const char* trimChars) {
   std::memmove(text, text + start, end - start);
   text[end - start] = '\0';
   return start != 0 || end != length;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+constexpr int kUsualOutputFailure = 5;
+
+}  // namespace
+
+bool SimOutputFile::IsOpen(const std::string& path) const {
+  for (const auto& [handle, open] : open_)
+    if (open == path) return true;
+  return false;
+}
+
+int SimOutputFile::Check(const char* operation, OutputHandle handle) {
+  if (const auto status = faults_.Check(operation, kUsualOutputFailure))
+    return static_cast<int>(*status);
+  if (open_.count(handle) != 0) return 0;
+  ++badHandleUses;
+  return kBadHandle;
+}
+
+int SimOutputFile::CreateNew(const char* path, OutputHandle& handle) {
+  calls.push_back(std::string("create ") + path);
+  handle = -1;
+  if (const auto status = faults_.Check("output-create", kUsualOutputFailure))
+    return static_cast<int>(*status);
+  const std::string folder = FolderOf(path);
+  if (folders.count(folder) == 0) return kNoFolder;
+  if (readOnlyFolders.count(folder) != 0) return kReadOnly;
+  if (files.count(path) != 0) return kOutputFileExists;
+  files[path];
+  handle = next_++;
+  open_[handle] = path;
+  return 0;
+}
+
+int SimOutputFile::Write(OutputHandle handle, const char* bytes, std::size_t size,
+                         std::size_t& written) {
+  written = 0;
+  calls.push_back("write " + (open_.count(handle) ? open_[handle] : "?") + " " +
+                  std::to_string(size));
+  if (const int error = Check("output-write", handle)) return error;
+  written = std::min(size, writeLimit);
+  files[open_[handle]].append(bytes, written);
+  return 0;
+}
+
+int SimOutputFile::Sync(OutputHandle handle) {
+  calls.push_back("sync " + (open_.count(handle) ? open_[handle] : "?"));
+  return Check("output-sync", handle);
+}
+
+int SimOutputFile::Close(OutputHandle handle) {
+  calls.push_back("close " + (open_.count(handle) ? open_[handle] : "?"));
+  if (open_.count(handle) == 0) {
+    ++badHandleUses;
+    return kBadHandle;
+  }
+  // The handle is gone whatever the close says.
+  open_.erase(handle);
+  if (const auto status = faults_.Check("output-close", kUsualOutputFailure))
+    return static_cast<int>(*status);
+  return 0;
+}
+
+int SimOutputFile::Replace(const char* from, const char* to) {
+  calls.push_back(std::string("replace ") + from + " " + to);
+  if (const auto status = faults_.Check("output-replace", kUsualOutputFailure))
+    return static_cast<int>(*status);
+  if (files.count(from) == 0 || folders.count(FolderOf(to)) == 0) return kNoFolder;
+  if (IsOpen(from) || IsOpen(to)) return kSharing;
+  files[to] = files[from];
+  files.erase(from);
+  return 0;
+}
+
+void AddOutputFileLeftovers(const SimOutputFile& files, std::vector<std::string>& problems) {
+  if (files.OpenCount() != 0)
+    problems.push_back(std::to_string(files.OpenCount()) + " output files left open");
+  if (files.badHandleUses != 0)
+    problems.push_back(std::to_string(files.badHandleUses) +
+                       " uses of output handles that were not open");
+}
+
+int SimOutputFile::Remove(const char* path) {
+  calls.push_back(std::string("remove ") + path);
+  if (const auto status = faults_.Check("output-remove", kUsualOutputFailure))
+    return static_cast<int>(*status);
+  if (files.count(path) == 0) return kNoFolder;
+  if (IsOpen(path)) return kSharing;
+  files.erase(path);
+  return 0;
 }
 
 }  // namespace hdsn::sim

@@ -1,4 +1,5 @@
-// The simulated machine's system services, console and code page.
+// The simulated machine's system services, console, code page and output
+// file.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/output_file.h"
 #include "platform/system_interface.h"
 #include "platform/text_interface.h"
 #include "sim/fault_plan.h"
@@ -63,6 +65,56 @@ class SimConsole final : public ConsoleInterface {
   void Flush() override { flushedLength = output.size(); }
   int GetChar() override;
 };
+
+// The file system hdsn-disks --output writes to, the same on both machines:
+// the folders that exist, the files in them, and every call, recorded. As on
+// Windows, an open file can be neither renamed nor removed. The fault plan
+// fails the operations output-create, output-write, output-sync,
+// output-close, output-replace and output-remove, with the rule's status or
+// 5 (EIO; ERROR_ACCESS_DENIED).
+class SimOutputFile final : public OutputFileInterface {
+ public:
+  explicit SimOutputFile(FaultPlan& faults) : faults_(faults) {}
+
+  // The codes of the failures the machine has of its own.
+  static constexpr int kNoFolder = 2;   // ENOENT
+  static constexpr int kReadOnly = 13;  // EACCES
+  static constexpr int kSharing = 32;   // ERROR_SHARING_VIOLATION
+  static constexpr int kBadHandle = 9;  // EBADF
+  static constexpr std::uint32_t kPid = 4242;
+
+  std::set<std::string> folders = {"/srv/metrics", "C:\\metrics"};
+  std::set<std::string> readOnlyFolders;
+  std::map<std::string, std::string> files;  // by path
+  // The most bytes one write takes: a file system may take fewer than asked.
+  std::size_t writeLimit = static_cast<std::size_t>(-1);
+
+  std::vector<std::string> calls;  // "create PATH", "write PATH SIZE", "replace FROM TO"...
+  int badHandleUses = 0;
+  std::size_t OpenCount() const { return open_.size(); }
+
+  int CreateNew(const char* path, OutputHandle& handle) override;
+  int Write(OutputHandle handle, const char* bytes, std::size_t size,
+            std::size_t& written) override;
+  int Sync(OutputHandle handle) override;
+  int Close(OutputHandle handle) override;
+  int Replace(const char* from, const char* to) override;
+  int Remove(const char* path) override;
+  std::uint32_t ProcessId() override { return kPid; }
+
+ private:
+  // The error of a call on the handle, with the fault plan's first.
+  int Check(const char* operation, OutputHandle handle);
+  bool IsOpen(const std::string& path) const;
+
+  FaultPlan& faults_;
+  std::map<OutputHandle, std::string> open_;
+  OutputHandle next_ = 100;
+};
+
+// Output files left open and uses of handles that were not open, added to a
+// machine's leftovers.
+void AddOutputFileLeftovers(const SimOutputFile& files, std::vector<std::string>& problems);
 
 // A single-byte ANSI code page whose characters are U+0000 to U+00FF
 // (Latin-1), with optional lead bytes to stand for a double-byte code page.
