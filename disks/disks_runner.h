@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "disks/disk_inventory.h"
 
@@ -21,6 +22,10 @@ inline constexpr int kDisksExitUsage = 2;
 
 struct DisksOptions {
   bool json = false;
+  // --fingerprint [--salt TEXT]: the machine's fingerprint (disks/fingerprint.h)
+  // instead of the disks; the salt as given, none when not.
+  bool fingerprint = false;
+  std::optional<std::string> salt;
 };
 
 // Reads the arguments. The usage is the shared lines around `sources`, the

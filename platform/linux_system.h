@@ -12,6 +12,7 @@
 namespace hdsn {
 
 class ConsoleInterface;
+class HmacInterface;
 
 enum class OpenMode {
   kFile,    // read-only
@@ -41,10 +42,13 @@ class LinuxSystemInterface {
 struct LinuxPlatform {
   LinuxSystemInterface& system;
   ConsoleInterface& console;
+  HmacInterface& hmac;  // of hdsn-disks' fingerprint
 };
 
-// The real system and the C runtime's console, created on first use (Linux
-// builds only).
+// The real system, the C runtime's console and nettle's HMAC, created on
+// first use (Linux builds only).
 const LinuxPlatform& GetLinuxPlatform();
+// nettle's HMAC-SHA256, linked statically; it keeps no state between calls.
+HmacInterface& GetLinuxHmac();
 
 }  // namespace hdsn

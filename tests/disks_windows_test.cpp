@@ -730,7 +730,8 @@ TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
   SimMachine help;
   ASSERT_EQ(help.RunDisks({"--help"}), 0);
   const std::string usage = help.console.output;
-  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json] [--help]\n", 0), 0u);
+  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json] [--fingerprint [--salt TEXT]] [--help]\n", 0),
+            0u);
 
   SimMachine m;
   m.system.platformId = c.platformId;

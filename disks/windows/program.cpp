@@ -1,6 +1,7 @@
 #include "disks/windows/program.h"
 
 #include "disks/disks_runner.h"
+#include "disks/fingerprint.h"
 #include "disks/windows/disk_list.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -53,6 +54,7 @@ int RunDisksProgram(const Platform& platform, int argc, const char* const* argv)
   }
 
   const DiskInventory inventory = ListDisksInOwnProcess(platform);
+  if (options.fingerprint) return PrintFingerprint(console, platform.hmac, inventory, options);
   return PrintDisks(console, inventory, options);
 }
 

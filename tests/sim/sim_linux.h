@@ -157,7 +157,8 @@ struct SimLinuxMachine {
   FaultPlan faults;
   SimLinux system{faults};
   SimConsole console;
-  const LinuxPlatform platform{system, console};
+  SimHmac hmac{faults};
+  const LinuxPlatform platform{system, console, hmac};
 
   SimLinuxMachine() = default;
   SimLinuxMachine(const SimLinuxMachine&) = delete;

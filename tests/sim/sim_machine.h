@@ -1,5 +1,5 @@
 // A whole simulated Windows machine: system, console, code page, disk
-// drivers and WMI, bundled as the program's platform, with one fault plan
+// drivers, WMI and HMAC, bundled as the program's platform, with one fault plan
 // for all of them.
 #pragma once
 
@@ -21,7 +21,8 @@ struct SimMachine {
   SimText text{faults};
   SimDevices devices{faults};
   SimWmi wmi{faults};
-  const Platform platform{system, console, text, devices, wmi};
+  SimHmac hmac{faults};
+  const Platform platform{system, console, text, devices, wmi, hmac};
 
   SimMachine() = default;
   SimMachine(const SimMachine&) = delete;
