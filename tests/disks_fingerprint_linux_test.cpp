@@ -71,33 +71,45 @@ TEST_P(LinuxFingerprintPromise, HoldsOnTheSimulatedLinuxMachine) {
   EXPECT_EQ(before.output == after.output, c.same) << before.output << after.output;
 }
 
-const Build kNvmeHome = All({Disk(SimDiskKind::kNvme, "nvme0n1", "NVME0R123456A"), Root("nvme0n1")});
+const Build kNvmeHome =
+    All({Disk(SimDiskKind::kNvme, "nvme0n1", "NVME0R123456A"), Root("nvme0n1")});
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, LinuxFingerprintPromise,
     testing::Values(
         PromiseCase{"SataAsAUser", kHome, kHome, {}, false, true},
         PromiseCase{"NvmeAsAUser", kNvmeHome, kNvmeHome, {}, false, true},
-        PromiseCase{"UsbDiskPluggedIn", kHome,
-                    All({kHome, Disk(SimDiskKind::kUsbStorage, "sdb", "USB-0001")}), {}, true,
+        PromiseCase{"UsbDiskPluggedIn",
+                    kHome,
+                    All({kHome, Disk(SimDiskKind::kUsbStorage, "sdb", "USB-0001")}),
+                    {},
+                    true,
                     true},
-        PromiseCase{"UsbDiskHoldingPartOfTheRoot", kHome,
+        PromiseCase{"UsbDiskHoldingPartOfTheRoot",
+                    kHome,
                     All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV12345678"),
                          Disk(SimDiskKind::kUas, "sdb", "UAS-0001"),
                          [](SimLinux& s) {
                            AddStackedDevice(s, "dm-0", {"sda", "sdb"});
                            MountRoot(s, "dm-0");
                          }}),
-                    {}, true, true},
-        PromiseCase{"SecondInternalDiskAdded", kHome,
-                    All({kHome, Disk(SimDiskKind::kNvme, "nvme0n1", "NVME-DATA-0002")}), {}, true,
+                    {},
+                    true,
+                    true},
+        PromiseCase{"SecondInternalDiskAdded",
+                    kHome,
+                    All({kHome, Disk(SimDiskKind::kNvme, "nvme0n1", "NVME-DATA-0002")}),
+                    {},
+                    true,
                     true},
         PromiseCase{"DisksRenamed",
                     All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV12345678"),
                          Disk(SimDiskKind::kSata, "sdb", "WD-DATA-0002"), Root("sda")}),
                     All({Disk(SimDiskKind::kSata, "sda", "WD-DATA-0002"),
                          Disk(SimDiskKind::kSata, "sdb", "WD-WCAV12345678"), Root("sdb")}),
-                    {}, true, true},
+                    {},
+                    true,
+                    true},
         PromiseCase{"RootOnTwoDisksRenamed",
                     All({Disk(SimDiskKind::kSata, "sda", "WD-ONE"),
                          Disk(SimDiskKind::kSata, "sdb", "WD-TWO"),
@@ -111,10 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
                            AddStackedDevice(s, "md0", {"sdb", "sda"});
                            MountRoot(s, "md0");
                          }}),
-                    {}, true, true},
-        PromiseCase{"SystemDiskReplaced", kHome,
-                    All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV99999999"), Root("sda")}), {},
-                    true, false},
+                    {},
+                    true,
+                    true},
+        PromiseCase{"SystemDiskReplaced",
+                    kHome,
+                    All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV99999999"), Root("sda")}),
+                    {},
+                    true,
+                    false},
         PromiseCase{"SaltChanged", kHome, kHome, {"--salt", "another application"}, true, false}),
     RowName());
 
@@ -133,8 +150,7 @@ TEST_P(DualBoot, GivesTheSameValueOnWindowsAndLinux) {
   SimMachine windows;
   c.windows(windows);
   windows.devices.volumeExtents = {0};
-  ASSERT_EQ(windows.RunDisks({"--fingerprint", "--salt", "app"}), 0)
-      << windows.console.errorOutput;
+  ASSERT_EQ(windows.RunDisks({"--fingerprint", "--salt", "app"}), 0) << windows.console.errorOutput;
   const Printed linux = Fingerprint(c.linux, {"--salt", "app"}, false);
   ASSERT_EQ(linux.status, 0) << linux.errorOutput;
   EXPECT_EQ(windows.console.output, linux.output);
@@ -198,8 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                          }}),
                     kNoInput},
         NoValueCase{"RootOnTheInitramfs",
-                    All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV12345678"), Root("")}),
-                    kNoInput},
+                    All({Disk(SimDiskKind::kSata, "sda", "WD-WCAV12345678"), Root("")}), kNoInput},
         NoValueCase{"RootOnAUsbStickOnly",
                     All({Disk(SimDiskKind::kUsbStorage, "sda", "USB-0001"), Root("sda")}),
                     kNoInput}),

@@ -144,13 +144,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   "",
                   "hdsn-fp1\neui64\t0025388191b21234\n"},
-        InputCase{"NoSerialGivesTheWwn", All({Sata(""), SystemOn({0})}), {}, "",
-                  "hdsn-fp1\nwwn\t0x5000c500a1b2c3d4\n"},
-        InputCase{"TwoSystemDisksByTheirLinesNotTheirNumbers",
-                  All({Sata("ZZ-SECOND", 0), Sata("AA-FIRST", 1), Sata("", 2), SystemOn({0, 1, 2})}),
+        InputCase{"NoSerialGivesTheWwn",
+                  All({Sata(""), SystemOn({0})}),
                   {},
                   "",
-                  "hdsn-fp1\nserial\tAA-FIRST\nserial\tZZ-SECOND\nwwn\t0x5000c500a1b2c3d4\n"},
+                  "hdsn-fp1\nwwn\t0x5000c500a1b2c3d4\n"},
+        InputCase{
+            "TwoSystemDisksByTheirLinesNotTheirNumbers",
+            All({Sata("ZZ-SECOND", 0), Sata("AA-FIRST", 1), Sata("", 2), SystemOn({0, 1, 2})}),
+            {},
+            "",
+            "hdsn-fp1\nserial\tAA-FIRST\nserial\tZZ-SECOND\nwwn\t0x5000c500a1b2c3d4\n"},
         InputCase{"BytesOutsidePrintableAsciiAndPercentEscaped",
                   All({Sata("50%OFF\x7F\xE9"), SystemOn({0})}),
                   {},
@@ -204,8 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
                     All({kHome, UsbSsd(1), SystemOn({0, 1})}),
                     {},
                     true},
-        PromiseCase{"SecondInternalDiskAdded", kHome, All({kHome, Sata("WD-DATA-0002", 1)}), {},
-                    true},
+        PromiseCase{
+            "SecondInternalDiskAdded", kHome, All({kHome, Sata("WD-DATA-0002", 1)}), {}, true},
         PromiseCase{"DisksRenumbered",
                     All({Sata("WD-WCAV12345678", 0), Sata("WD-DATA-0002", 1), SystemOn({0})}),
                     All({Sata("WD-DATA-0002", 0), Sata("WD-WCAV12345678", 1), SystemOn({1})}),
@@ -217,11 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     true},
         PromiseCase{"EmptySaltIsNoSalt", kHome, kHome, {"--salt", ""}, true},
-        PromiseCase{"SystemDiskReplaced", kHome, All({Sata("WD-WCAV99999999"), SystemOn({0})}),
-                    {}, false},
+        PromiseCase{
+            "SystemDiskReplaced", kHome, All({Sata("WD-WCAV99999999"), SystemOn({0})}), {}, false},
         PromiseCase{"SaltChanged", kHome, kHome, {"--salt", "another application"}, false},
-        PromiseCase{"SecondDiskJoinsTheSystemVolume", kHome,
-                    All({kHome, Sata("WD-DATA-0002", 1), SystemOn({0, 1})}), {}, false}),
+        PromiseCase{"SecondDiskJoinsTheSystemVolume",
+                    kHome,
+                    All({kHome, Sata("WD-DATA-0002", 1), SystemOn({0, 1})}),
+                    {},
+                    false}),
     RowName());
 
 // A run without an input, or without HMAC: the reason alone, and no value.
@@ -236,8 +243,8 @@ class FingerprintNoValue : public testing::TestWithParam<NoValueCase> {};
 TEST_P(FingerprintNoValue, PrintsTheReasonAndNothingOnStandardOutput) {
   const NoValueCase& c = GetParam();
   for (const bool asJson : {false, true}) {
-    const Printed run = Fingerprint(c.build, asJson ? std::vector<const char*>{"--json"}
-                                                    : std::vector<const char*>{});
+    const Printed run = Fingerprint(
+        c.build, asJson ? std::vector<const char*>{"--json"} : std::vector<const char*>{});
     EXPECT_EQ(run.status, 1) << asJson;
     EXPECT_EQ(run.output, "") << asJson;
     EXPECT_EQ(run.errorOutput, c.errorOutput) << asJson;
@@ -265,9 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                            m.devices.volumeDeviceNumber = {.type = 0x24, .number = 0};
                          }}),
                     kNoInput},
-        NoValueCase{"SystemOnAFixedUsbDiskOnly",
-                    All({UsbSsd(0), SystemOn({0})}),
-                    kNoInput},
+        NoValueCase{"SystemOnAFixedUsbDiskOnly", All({UsbSsd(0), SystemOn({0})}), kNoInput},
         NoValueCase{"SerialOnAnotherDiskOnly",
                     All({Sata("WD-DATA-0002", 1),
                          [](SimMachine& m) {
@@ -282,6 +287,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "hdsn-disks: HMAC-SHA256 is not available (bcrypt.dll: 126)\n"}),
     RowName());
 
+// Drives of the serials of the QEMU guest's two root disks give the value
+// the guest prints (tests/e2e/qemu_disks.py, QEMU_FINGERPRINT): the same
+// drives on Windows and on Linux, one fingerprint.
+TEST(FingerprintOfTheQemuGuestsDrives, IsTheValueTheLinuxGuestPrints) {
+  const Printed run = Fingerprint(All({Sata("VSCSI-SER-0001", 0), Sata("AHCI-SER-0002", 1),
+                                       Sata("NVME-SER-0001", 2), SystemOn({0, 1})}),
+                                  {"--salt", "hdsn-qemu"});
+  EXPECT_EQ(run.output,
+            "hdsn-fp1:f143325532453294323c712d011163d02ae6431c80f29dff793b391c8656eb59\n");
+}
+
 // The document: the value printed without it, each disk's kind, source and
 // own HMAC, and none of the identifiers themselves.
 TEST(FingerprintJson, GivesEachDisksOwnHmacAndNoIdentifier) {
@@ -294,12 +310,12 @@ TEST(FingerprintJson, GivesEachDisksOwnHmacAndNoIdentifier) {
   EXPECT_EQ(document.at("schema_version"), 1);
   EXPECT_EQ(document.at("version"), "hdsn-fp1");
   EXPECT_EQ(document.at("value").get<std::string>() + "\n", plain.output);
-  EXPECT_EQ(document.at("components"),
-            json::parse(R"([{"kind": "serial", "source": "ata-identify", "hmac": ")" +
-                        Expected("app", "hdsn-fp1\nserial\tWD-WCAV12345678\n").substr(9) +
-                        R"("}, {"kind": "wwn", "source": "ata-identify", "hmac": ")" +
-                        Expected("app", "hdsn-fp1\nwwn\t0x5000c500a1b2c3d4\n").substr(9) +
-                        R"("}])"));
+  EXPECT_EQ(
+      document.at("components"),
+      json::parse(R"([{"kind": "serial", "source": "ata-identify", "hmac": ")" +
+                  Expected("app", "hdsn-fp1\nserial\tWD-WCAV12345678\n").substr(9) +
+                  R"("}, {"kind": "wwn", "source": "ata-identify", "hmac": ")" +
+                  Expected("app", "hdsn-fp1\nwwn\t0x5000c500a1b2c3d4\n").substr(9) + R"("}])"));
   for (const char* identifier : {"WD-WCAV12345678", "5000c500a1b2c3d4", "app"})
     EXPECT_EQ(run.output.find(identifier), std::string::npos) << identifier;
   EXPECT_EQ(run.output.back(), '\n');
@@ -343,15 +359,14 @@ TEST_P(FingerprintCall, WritesTheProgramsValueOnlyWhenItFits) {
 constexpr std::uint32_t kNt = kVerPlatformWin32Nt;
 INSTANTIATE_TEST_SUITE_P(
     Cases, FingerprintCall,
-    testing::Values(
-        CallCase{"ExactSize", kHome, kNt, 0, kDisksJsonWritten},
-        CallCase{"Larger", kHome, kNt, -10, kDisksJsonWritten},
-        CallCase{"OneByteShortForTheNul", kHome, kNt, 1, kDisksJsonTooSmall},
-        CallCase{"NotNtFamily", kHome, kVerPlatformWin32Windows, 0, kDisksJsonNotNt},
-        CallCase{"NoInput", Sata("WD-WCAV12345678"), kNt, 0, kDisksCallNoInput},
-        CallCase{"NoBcryptDll",
-                 All({kHome, [](SimMachine& m) { m.faults.FailEvery("HmacSha256"); }}), kNt, 0,
-                 kDisksCallNoHmac}),
+    testing::Values(CallCase{"ExactSize", kHome, kNt, 0, kDisksJsonWritten},
+                    CallCase{"Larger", kHome, kNt, -10, kDisksJsonWritten},
+                    CallCase{"OneByteShortForTheNul", kHome, kNt, 1, kDisksJsonTooSmall},
+                    CallCase{"NotNtFamily", kHome, kVerPlatformWin32Windows, 0, kDisksJsonNotNt},
+                    CallCase{"NoInput", Sata("WD-WCAV12345678"), kNt, 0, kDisksCallNoInput},
+                    CallCase{"NoBcryptDll",
+                             All({kHome, [](SimMachine& m) { m.faults.FailEvery("HmacSha256"); }}),
+                             kNt, 0, kDisksCallNoHmac}),
     RowName());
 
 // A null buffer asks the size; a null salt is the empty one.

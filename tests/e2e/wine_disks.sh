@@ -104,6 +104,30 @@ check "an unknown option is named on standard error" \
   grep -Fxq "hdsn-disks: unknown option '--bogus'" "$err"
 check "an unknown option prints the usage on standard error" grep -q '^usage: hdsn-disks' "$err"
 
+# The fingerprint: disk 0 alone holds the system, by WMI's serial WINEHDISK.
+run --json
+document=$(mktemp)
+trap 'rm -f "$out" "$err" "$document"; hdsn_wine_volume_serial ""' EXIT
+cp "$out" "$document"
+run --fingerprint --salt "vendor-salt"
+check "--fingerprint exits 0 (got $status)" test "$status" = 0
+check "--fingerprint prints hdsn-fp1: and 64 hex digits" grep -Eqx 'hdsn-fp1:[0-9a-f]{64}' "$out"
+value=$(cat "$out")
+rebuilt=$(python3 "$(dirname "$0")/fingerprint_of.py" "$document" "vendor-salt")
+check "the README's rule in Python gives the same value from the document (got '$rebuilt')" \
+  test "$rebuilt" = "$value"
+check "the input is disk 0's serial alone" test "$value" = "hdsn-fp1:$(python3 -c '
+import hashlib, hmac
+print(hmac.new(b"vendor-salt", b"hdsn-fp1\nserial\tWINEHDISK\n", hashlib.sha256).hexdigest())')"
+run --fingerprint --json --salt "vendor-salt"
+check "--fingerprint --json exits 0 (got $status)" test "$status" = 0
+check "--fingerprint --json gives the value and one serial component" \
+  jq -e --arg value "$value" '.value == $value and .version == "hdsn-fp1" and
+    [.components[] | .kind] == ["serial"]' "$out"
+check "--fingerprint --json carries no serial" bash -c '! grep -q WINEHDISK "$1"' - "$out"
+run --fingerprint --salt "another-salt"
+check "another salt gives another value" bash -c '[[ $(cat "$1") != "$2" ]]' - "$out" "$value"
+
 if ((fail)); then
   echo "--- last standard output"; cat "$out"
   echo "--- last standard error"; cat "$err"
