@@ -360,7 +360,6 @@ constexpr std::uint32_t kNt = kVerPlatformWin32Nt;
 INSTANTIATE_TEST_SUITE_P(
     Cases, FingerprintCall,
     testing::Values(CallCase{"ExactSize", kHome, kNt, 0, kDisksJsonWritten},
-                    CallCase{"Larger", kHome, kNt, -10, kDisksJsonWritten},
                     CallCase{"OneByteShortForTheNul", kHome, kNt, 1, kDisksJsonTooSmall},
                     CallCase{"NotNtFamily", kHome, kVerPlatformWin32Windows, 0, kDisksJsonNotNt},
                     CallCase{"NoInput", Sata("WD-WCAV12345678"), kNt, 0, kDisksCallNoInput},
