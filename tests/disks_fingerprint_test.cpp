@@ -210,6 +210,11 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         PromiseCase{
             "SecondInternalDiskAdded", kHome, All({kHome, Sata("WD-DATA-0002", 1)}), {}, true},
+        PromiseCase{"AfterARebootWmiAnswersInAnotherOrder",
+                    All({Sata("WD-WCAV12345678", 0), Sata("WD-DATA-0002", 1), SystemOn({0, 1})}),
+                    All({Sata("WD-DATA-0002", 1), Sata("WD-WCAV12345678", 0), SystemOn({1, 0})}),
+                    {},
+                    true},
         PromiseCase{"DisksRenumbered",
                     All({Sata("WD-WCAV12345678", 0), Sata("WD-DATA-0002", 1), SystemOn({0})}),
                     All({Sata("WD-DATA-0002", 0), Sata("WD-WCAV12345678", 1), SystemOn({1})}),
