@@ -23,12 +23,11 @@
  *                            size_t *needed);
  *
  * Writes the fingerprint keyed by salt (a NUL-terminated text, its bytes as
- * they are; null is the empty salt), "hdsn-fp1:" and 64 lowercase hex
- * digits, NUL-terminated, with the returns and size protocol of
- * hdsn_disks_json (73 bytes and the NUL), and two more: 4 when no disk that
- * holds the system gives a serial number or world wide name, 5 when
- * HMAC-SHA256 is not available (Windows 2000 and XP have no bcrypt.dll);
- * needed is then 0.
+ * they are: UTF-8 gives the program's value; null is the empty salt), "hdsn-fp1:" and 64 lowercase
+ * hex digits, NUL-terminated, with the returns and size protocol of hdsn_disks_json (73 bytes and
+ * the NUL), and two more: 4 when no disk that holds the system gives a serial number or world wide
+ * name, 5 when HMAC-SHA256 is not available (Windows 2000 and XP have no bcrypt.dll); needed is
+ * then 0.
  *
  * The calls are reentrant and leave the process as they found it. On
  * Windows they initialise COM on the calling thread for their own use and

@@ -107,10 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
     Machines, FingerprintInput,
     testing::Values(
         InputCase{"SataSerialNoSalt", kHome, {}, "", "hdsn-fp1\nserial\tWD-WCAV12345678\n"},
-        InputCase{"SaltIsTheKeyAsGiven",
+        InputCase{"SaltFromTheAnsiCodePageKeysAsUtf8",
                   kHome,
-                  {"--salt", "--Vendor Ü"},
-                  "--Vendor Ü",
+                  {"--salt", "--Soci\xE9t\xE9"},
+                  "--Société",
                   "hdsn-fp1\nserial\tWD-WCAV12345678\n"},
         InputCase{"HexFormOfTheDescriptorDecoded",
                   [](SimMachine& m) {

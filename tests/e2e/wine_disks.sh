@@ -125,6 +125,14 @@ check "--fingerprint --json gives the value and one serial component" \
   jq -e --arg value "$value" '.value == $value and .version == "hdsn-fp1" and
     [.components[] | .kind] == ["serial"]' "$out"
 check "--fingerprint --json carries no serial" bash -c '! grep -q WINEHDISK "$1"' - "$out"
+# A salt outside ASCII reaches the program in the ANSI code page and is keyed
+# as UTF-8, as on Linux. (Not through the 32-bit guest's command channel.)
+if [[ -z ${HDSN_WINE_GUEST:-} ]]; then
+  LANG=C.UTF-8 run --fingerprint --salt "Société"
+  rebuilt=$(python3 "$(dirname "$0")/fingerprint_of.py" "$document" "Société")
+  check "the salt Société is keyed as UTF-8 (got '$(cat "$out")', the rule gives '$rebuilt')" \
+    test "$(cat "$out")" = "$rebuilt"
+fi
 run --fingerprint --salt "another-salt"
 check "another salt gives another value" bash -c '[[ $(cat "$1") != "$2" ]]' - "$out" "$value"
 
