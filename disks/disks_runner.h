@@ -28,6 +28,10 @@ struct DisksOptions {
   // --output FILE: the document goes there whole (disks/whole_file.h), not
   // to standard output.
   std::optional<std::string> output;
+  // --fingerprint [--salt TEXT]: the machine's fingerprint (disks/fingerprint.h)
+  // instead of the disks; the salt as given, none when not.
+  bool fingerprint = false;
+  std::optional<std::string> salt;
 };
 
 // Reads the arguments. The usage is the shared lines around `sources`, the
@@ -36,6 +40,12 @@ struct DisksOptions {
 // option with it on standard error).
 std::optional<int> ParseDisksArguments(ConsoleInterface& console, int argc, const char* const* argv,
                                        const char* sources, DisksOptions& options);
+
+// Writes a whole document where the options say: into the output file, or
+// on standard output. false when the file could not be written, which is
+// said on standard error.
+bool EmitDocument(ConsoleInterface& console, OutputFileInterface& files,
+                  const DisksOptions& options, const std::string& text);
 
 // Prints the inventory as asked, on standard output or into the output
 // file; returns the exit status: kDisksExitFound when a disk has a serial

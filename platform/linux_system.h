@@ -13,6 +13,7 @@ namespace hdsn {
 
 class ConsoleInterface;
 class OutputFileInterface;
+class HmacInterface;
 
 enum class OpenMode {
   kFile,    // read-only
@@ -42,12 +43,15 @@ class LinuxSystemInterface {
 struct LinuxPlatform {
   LinuxSystemInterface& system;
   ConsoleInterface& console;
+  HmacInterface& hmac;  // of hdsn-disks' fingerprint
 };
 
-// The real system and the C runtime's console, created on first use (Linux
-// builds only).
+// The real system, the C runtime's console and nettle's HMAC, created on
+// first use (Linux builds only).
 const LinuxPlatform& GetLinuxPlatform();
 // The real system's output file (platform/output_file.h), hdsn-disks' alone.
 OutputFileInterface& GetLinuxOutputFile();
+// nettle's HMAC-SHA256, linked statically; it keeps no state between calls.
+HmacInterface& GetLinuxHmac();
 
 }  // namespace hdsn

@@ -1,5 +1,6 @@
 // Everything a Windows program of the project (hdsn.exe, hdsn-disks.exe,
-// hdsn_disks.dll) asks of the system, in one bundle. The Windows build hands
+// hdsn_disks.dll) asks of the system, in one bundle: hdsn-disks' fingerprint
+// also asks for HMAC-SHA256. The Windows build hands
 // it the Win32 implementation; the tests hand it a simulated machine. The
 // Linux program's bundle is linux_system.h.
 #pragma once
@@ -12,6 +13,7 @@ class TextInterface;
 class DeviceIoInterface;
 class WmiInterface;
 class OutputFileInterface;
+class HmacInterface;
 
 struct Platform {
   SystemInterface& system;
@@ -19,6 +21,7 @@ struct Platform {
   TextInterface& text;
   DeviceIoInterface& devices;
   WmiInterface& wmi;
+  HmacInterface& hmac;
 };
 
 // The real Windows services, created on first use (Windows builds only).

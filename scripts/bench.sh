@@ -46,6 +46,7 @@ programs=(
   "hdsn.exe (64-bit)|$wine64|$dir64/hdsn.exe"
   "hdsn-disks.exe --json (64-bit)|$wine64|$dir64/hdsn-disks.exe --json"
   "wmic diskdrive get serialnumber|$wine64|wmic diskdrive get serialnumber"
+  "hdsn-disks.exe --fingerprint (64-bit)|$wine64|$dir64/hdsn-disks.exe --fingerprint"
 )
 if [[ -f $dir32/hdsn.exe && -f $dir32/hdsn-disks.exe ]] && hdsn_wine32_works; then
   programs+=(
@@ -104,6 +105,8 @@ for bits in 64 32; do
   printf '  hdsn-disks / wmic (%s-bit): %s\n' "$bits" "$(ratio "$disks" "$wmic")"
   printf '  hdsn-disks / hdsn (%s-bit): %s\n' "$bits" "$(ratio "$disks" "$hdsn")"
 done
+printf '  hdsn-disks --fingerprint / wmic (64-bit): %s\n' \
+  "$(ratio "hdsn-disks.exe --fingerprint (64-bit)" "$wmic")"
 disks64="hdsn-disks.exe --json (64-bit)"
 if awk -v a="${medians[$disks64]}" -v b="${medians[$wmic]}" 'BEGIN { exit !(a <= b) }'; then
   echo "hdsn-disks takes no longer than wmic."

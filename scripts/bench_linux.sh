@@ -66,6 +66,20 @@ done
 host_disks=$("$program" --json 2>/dev/null | grep -o '"device": "/dev/[^"]*"' | wc -l)
 report "$host_times" "$((host_disks > 0 ? host_disks : 1))" "this machine ($host_disks disks)"
 last_n=
+# The fingerprint against the same lsblk: the inventory and an HMAC or two.
+fp_times=$(mktemp)
+trap 'rm -f "$host_times" "$fp_times"' EXIT
+for ((run = 1; run <= runs; run++)); do
+  start=${EPOCHREALTIME/[.,]/}
+  "$program" --fingerprint >/dev/null 2>&1 || true
+  middle=${EPOCHREALTIME/[.,]/}
+  "$lsblk" "${lsblk_args[@]}" >/dev/null 2>&1 || true
+  end=${EPOCHREALTIME/[.,]/}
+  echo "hdsn $((10#$middle - 10#$start))" >>"$fp_times"
+  echo "lsblk $((10#$end - 10#$middle))" >>"$fp_times"
+done
+report "$fp_times" "$((host_disks > 0 ? host_disks : 1))" "this machine, hdsn-disks --fingerprint"
+last_n=
 
 [[ -n $counts ]] || exit 0
 if ! qemu_can_run >/dev/null || ! qemu_fetch_kernel build/qemu-cache >/dev/null; then

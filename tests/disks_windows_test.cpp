@@ -730,7 +730,9 @@ TEST_P(Program, ChecksItsArgumentsFirstAndExitsAsTheDisksSay) {
   SimMachine help;
   ASSERT_EQ(help.RunDisks({"--help"}), 0);
   const std::string usage = help.console.output;
-  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json | --prometheus] [--output FILE] [--help]\n", 0),
+  EXPECT_EQ(usage.rfind("usage: hdsn-disks [--json | --prometheus] [--output FILE]\n"
+                        "                  [--fingerprint [--salt TEXT]] [--help]\n",
+                        0),
             0u);
 
   SimMachine m;
@@ -828,6 +830,34 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     "usage",
                     ""},
+        ProgramCase{"SaltWithoutItsValue",
+                    {"--fingerprint", "--salt"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: option '--salt' needs a value\nusage"},
+        ProgramCase{"SaltWithoutFingerprint",
+                    {"--salt", "--fingerprint-like-salt"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: option '--salt' needs '--fingerprint'\nusage"},
+        ProgramCase{"FingerprintAndPrometheus",
+                    {"--fingerprint", "--prometheus"},
+                    kNt,
+                    Disks::kWithSerial,
+                    2,
+                    "",
+                    "hdsn-disks: --fingerprint and --prometheus exclude each other\nusage"},
+        ProgramCase{"FingerprintNotNt",
+                    {"--fingerprint"},
+                    k9x,
+                    Disks::kWithSerial,
+                    1,
+                    "",
+                    "hdsn-disks: needs Windows NT\n"},
         ProgramCase{"NotNt", {}, k9x, Disks::kWithSerial, 1, "", "hdsn-disks: needs Windows NT\n"},
         ProgramCase{"NotNtWithOutput",
                     {"--output", "C:\\metrics\\hdsn.prom"},

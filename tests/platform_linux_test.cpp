@@ -121,7 +121,7 @@ TEST_F(LinuxLayer, ListsTheDisksOfATreeLaidOutLikeSysfs) {
   File("/proc/self/mountinfo", "22 1 254:0 / / rw - ext4 /dev/vda rw\n");
   File("/run/udev/data/b254:0", "E:ID_FS_UUID=real-uuid\n");
   sim::SimConsole console;
-  const DiskInventory inventory = ListDisks(LinuxPlatform{*system_, console});
+  const DiskInventory inventory = ListDisks(LinuxPlatform{*system_, console, GetLinuxHmac()});
   const std::string text = FormatInventoryJson(inventory);
   sim::RecordJson(text);
   const nlohmann::json document = nlohmann::json::parse(text);

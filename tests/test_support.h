@@ -88,17 +88,18 @@ inline std::vector<std::string> Calls(const SimWmi& wmi, const std::string& star
 // Writes a JSON document the test read into the folder HDSN_JSON_OUT names
 // (CTest sets it; without it nothing is written), one file per document,
 // named after the test, for the test that validates them all against the
-// published schema.
-inline void RecordJson(const std::string& document) {
-  const char* folder = std::getenv("HDSN_JSON_OUT");
-  if (folder == nullptr || *folder == '\0') return;
+// published schema: the inventory's in the folder itself, a fingerprint
+// document (kind "fingerprint") in its subfolder of that name.
+inline void RecordJson(const std::string& document, const std::string& kind = "") {
+  const char* out = std::getenv("HDSN_JSON_OUT");
+  if (out == nullptr || *out == '\0') return;
+  const std::string folder = kind.empty() ? std::string(out) : std::string(out) + "/" + kind;
   static int written = 0;  // per process: gtest runs one test at a time
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
   for (char& c : name)
     if (c == '/' || c == '\\' || c == ':') c = '_';
-  const std::string path =
-      std::string(folder) + "/" + name + "." + std::to_string(++written) + ".json";
+  const std::string path = folder + "/" + name + "." + std::to_string(++written) + ".json";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr) << "cannot write " << path;
   const bool whole = std::fwrite(document.data(), 1, document.size(), file) == document.size();

@@ -1,6 +1,7 @@
 #include "disks/linux/program.h"
 
 #include "disks/disks_runner.h"
+#include "disks/fingerprint.h"
 #include "disks/linux/disk_list.h"
 #include "platform/linux_system.h"
 
@@ -26,7 +27,10 @@ int RunDisksProgram(const LinuxPlatform& platform, OutputFileInterface& files, i
   if (const std::optional<int> status =
           ParseDisksArguments(platform.console, argc, argv, kSources, options))
     return *status;
-  return PrintDisks(platform.console, files, ListDisks(platform), options);
+  const DiskInventory inventory = ListDisks(platform);
+  if (options.fingerprint)
+    return PrintFingerprint(platform.console, files, platform.hmac, inventory, options);
+  return PrintDisks(platform.console, files, inventory, options);
 }
 
 }  // namespace hdsn

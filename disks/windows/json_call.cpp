@@ -19,4 +19,15 @@ int WriteDisksJson(const Platform& platform, char* buffer, std::size_t size,
   }
 }
 
+int WriteDisksFingerprint(const Platform& platform, const char* salt, char* buffer,
+                          std::size_t size, std::size_t* needed) noexcept {
+  if (needed) *needed = 0;
+  try {
+    if (!IsNtFamily(platform.system)) return kDisksJsonNotNt;
+    return CopyFingerprint(platform.hmac, ListDisks(platform), salt, buffer, size, needed);
+  } catch (...) {
+    return kDisksJsonFailed;
+  }
+}
+
 }  // namespace hdsn

@@ -1,5 +1,5 @@
-// The library call of hdsn_disks.dll (disks/hdsn_disks.h) on any Windows
-// platform bundle: the export passes the Win32 one, the tests a simulated
+// The library calls of hdsn_disks.dll (disks/hdsn_disks.h) on any Windows
+// platform bundle: the exports pass the Win32 one, the tests a simulated
 // machine.
 #pragma once
 
@@ -17,5 +17,11 @@ struct Platform;
 // kDisksJsonFailed.
 int WriteDisksJson(const Platform& platform, char* buffer, std::size_t size,
                    std::size_t* needed) noexcept;
+
+// Writes the fingerprint `hdsn-disks --fingerprint --salt SALT` prints, without
+// its line feed, as CopyFingerprint does. Never throws: outside the NT family
+// kDisksJsonNotNt, memory running out kDisksJsonFailed.
+int WriteDisksFingerprint(const Platform& platform, const char* salt, char* buffer,
+                          std::size_t size, std::size_t* needed) noexcept;
 
 }  // namespace hdsn

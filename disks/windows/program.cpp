@@ -1,10 +1,13 @@
 #include "disks/windows/program.h"
 
 #include "disks/disks_runner.h"
+#include "disks/fingerprint.h"
 #include "disks/windows/disk_list.h"
+#include "disks/windows/wmi_disk_drives.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/system_interface.h"
+#include "platform/text_interface.h"
 #include "protocol/byte_order.h"
 #include "wmi/wmi_session.h"
 
@@ -33,6 +36,19 @@ DiskInventory ListDisksInOwnProcess(const Platform& platform) {
   return ListDisks(platform);
 }
 
+// The C runtime hands the arguments over in the ANSI code page; the Linux
+// program gets the shell's UTF-8. The salt is keyed as UTF-8 on both, so that
+// "--salt Société" gives one fingerprint on a machine that boots both.
+std::optional<std::string> SaltAsUtf8(TextInterface& text, const std::string& salt) {
+  if (salt.empty()) return salt;
+  const int length = static_cast<int>(salt.size());
+  std::u16string wide(salt.size(), u'\0');
+  const int written = text.MultiByteToWideChar(salt.data(), length, wide.data(), length);
+  if (written <= 0) return std::nullopt;
+  wide.resize(static_cast<std::size_t>(written));
+  return Utf16ToUtf8(wide);
+}
+
 }  // namespace
 
 bool IsNtFamily(SystemInterface& system) {
@@ -53,7 +69,18 @@ int RunDisksProgram(const Platform& platform, OutputFileInterface& files, int ar
     return kDisksExitNone;
   }
 
+  if (options.salt) {
+    options.salt = SaltAsUtf8(platform.text, *options.salt);
+    if (!options.salt) {
+      console.ErrorPrintf("hdsn-disks: the salt is no text of the ANSI code page: %lu\n",
+                          static_cast<unsigned long>(platform.text.GetLastError()));
+      return kDisksExitUsage;
+    }
+  }
+
   const DiskInventory inventory = ListDisksInOwnProcess(platform);
+  if (options.fingerprint)
+    return PrintFingerprint(console, files, platform.hmac, inventory, options);
   return PrintDisks(console, files, inventory, options);
 }
 

@@ -81,7 +81,7 @@ class LinuxSystem final : public LinuxSystemInterface {
 
 const LinuxPlatform& GetLinuxPlatform() {
   static LinuxSystem system;
-  static const LinuxPlatform platform{system, GetRuntimeConsole()};
+  static const LinuxPlatform platform{system, GetRuntimeConsole(), GetLinuxHmac()};
   return platform;
 }
 

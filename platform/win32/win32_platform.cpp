@@ -6,8 +6,8 @@
 namespace hdsn {
 
 const Platform& GetWin32Platform() {
-  static const Platform platform{GetWin32System(), GetRuntimeConsole(), GetWin32Text(),
-                                 GetWin32DeviceIo(), GetWin32Wmi()};
+  static const Platform platform{GetWin32System(),   GetRuntimeConsole(), GetWin32Text(),
+                                 GetWin32DeviceIo(), GetWin32Wmi(),       GetWin32Hmac()};
   return platform;
 }
 

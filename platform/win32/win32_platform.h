@@ -29,10 +29,12 @@ class SystemInterface;
 class TextInterface;
 class DeviceIoInterface;
 class WmiInterface;
+class HmacInterface;
 
 SystemInterface& GetWin32System();
 TextInterface& GetWin32Text();
 DeviceIoInterface& GetWin32DeviceIo();
 WmiInterface& GetWin32Wmi();
+HmacInterface& GetWin32Hmac();
 
 }  // namespace hdsn

@@ -17,6 +17,7 @@ switches its root into it and starts udev: as root and as a user once
 more, and lsblk beside them.
 """
 import json
+import os
 import re
 import sys
 
@@ -408,6 +409,61 @@ def check_identities(check, sections, runs, schema):
                              f"{where}: WWN {listed.get('wwn')}, hdsn-disks {udev.get('wwn')}")
 
 
+# What hdsn-disks --fingerprint --salt hdsn-qemu prints with the root on the
+# two member disks: the value the simulated Windows machine prints for drives
+# of their serials (disks_fingerprint_test.cpp, FingerprintOfTheQemuGuestsDrives).
+QEMU_FINGERPRINT = "hdsn-fp1:f143325532453294323c712d011163d02ae6431c80f29dff793b391c8656eb59"
+NO_INPUT = "hdsn-disks: no system disk gives a serial number or world wide name\n"
+
+
+def check_fingerprint(check, sections, schema_path):
+    """The fingerprint runs: none from the initramfs, where no disk holds the system;
+    with the root on two disks, the same value as root and as a user, the one the
+    README's rule gives from the udev-root document (fingerprint_of.py) and from
+    QEMU's serials, and a document valid against its schema carrying no serial."""
+    from fingerprint_of import fingerprint
+    check.expect(sections.get("fp-initramfs.rc", "").strip() == "1" and
+                 sections.get("fp-initramfs.out") == "" and
+                 sections.get("fp-initramfs.err") == NO_INPUT,
+                 "fingerprint from the initramfs: not exit 1, nothing printed and the reason: "
+                 f"{[sections.get('fp-initramfs.' + f) for f in ('rc', 'out', 'err')]}")
+    values = {}
+    for run in ("root", "user"):
+        rc = sections.get(f"fp-{run}.rc", "").strip()
+        values[run] = sections.get(f"fp-{run}.out", "").strip()
+        check.expect(rc == "0" and sections.get(f"fp-{run}.err", "").strip() == "",
+                     f"fingerprint as {run}: exit {rc!r}, {sections.get(f'fp-{run}.err')!r}")
+    check.expect(values["root"] == values["user"],
+                 f"fingerprint as root {values['root']!r}, as a user {values['user']!r}")
+    check.expect(values["root"] == QEMU_FINGERPRINT,
+                 f"fingerprint {values['root']!r}, expected {QEMU_FINGERPRINT}")
+    try:
+        rebuilt = fingerprint(json.loads(sections.get("udev-root.json", "")), b"hdsn-qemu")
+    except (ValueError, KeyError) as error:
+        rebuilt = f"not made: {error}"
+    check.expect(rebuilt == values["root"],
+                 f"fingerprint by the README's rule from the document: {rebuilt!r}")
+    text = sections.get("fp-json.out", "")
+    try:
+        doc = json.loads(text)
+    except ValueError:
+        check.expect(False, f"fingerprint --json: not JSON: {text[:200]!r}")
+        return
+    check.expect(doc.get("value") == values["root"] and
+                 [c.get("kind") for c in doc.get("components", [])] == ["serial", "serial"],
+                 f"fingerprint --json: {doc}")
+    check.expect(not any(d["serial"] in text for d in DISKS), "fingerprint --json names a serial")
+    if schema_path:
+        import jsonschema
+        path = os.path.join(os.path.dirname(schema_path), "hdsn-disks-fingerprint.schema.json")
+        with open(path, encoding="utf-8") as f:
+            try:
+                jsonschema.validate(doc, json.load(f))
+            except jsonschema.ValidationError as error:
+                check.expect(False, f"fingerprint --json: schema: {error.message}")
+    print(f"Fingerprint of the root on two disks, as root and as a user: {values['root']}")
+
+
 def check(out_path, work, schema_path):
     sections = read_sections(out_path)
     check = Check()
@@ -469,6 +525,7 @@ def check(out_path, work, schema_path):
         print(f"  {disk['kind']:<15} {device:<13} {disk['serial']:<17} "
               f"{str(found.get('serial')):<17} {str(source_serial(found, 'udev')):<17} "
               f"{lsblk.get(device)}")
+    check_fingerprint(check, sections, schema_path)
     for failure in check.failures:
         print("FAIL:", failure)
     print(f"{len(DISKS)} disks, {len(check.failures)} failures")

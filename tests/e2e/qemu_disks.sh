@@ -95,6 +95,15 @@ for f in hidden-ids.count hidden-ids.json hidden-ids.err hidden-ids.rc; do
   echo
   echo "@@end"
 done >&3
+# The fingerprint with "/" on the initramfs: no disk holds the system.
+timeout 30 /bin/hdsn-disks --fingerprint >/tmp/fp-initramfs.out 2>/tmp/fp-initramfs.err
+echo $? >/tmp/fp-initramfs.rc
+for f in fp-initramfs.out fp-initramfs.err fp-initramfs.rc; do
+  echo "@@file $f"
+  cat /tmp/$f 2>/dev/null
+  echo
+  echo "@@end"
+done >&3
 # A root on two disks, the only two of 48 MiB, made as a system's initramfs
 # makes it, udev running: device-mapper joins them, an ext2 file system on
 # them, this initramfs copied there; udev's database goes along with /run
@@ -148,6 +157,23 @@ done >&3
 # lsblk's world wide names and sizes in bytes, beside hdsn-disks's.
 timeout 30 lsblk -b -J -o NAME,WWN,SIZE >/tmp/lsblk-ids.json 2>&1
 { echo "@@file lsblk-ids.json"; cat /tmp/lsblk-ids.json; echo; echo "@@end"; } >&3
+# The fingerprint of the root on two disks, as root, as a user and as a
+# document, keyed by the test's salt.
+timeout 30 /bin/hdsn-disks --fingerprint --salt hdsn-qemu >/tmp/fp-root.out 2>/tmp/fp-root.err
+echo $? >/tmp/fp-root.rc
+su -s /bin/sh user -c 'timeout 30 /bin/hdsn-disks --fingerprint --salt hdsn-qemu \
+  >/tmp/fp-user.out 2>/tmp/fp-user.err
+echo $? >/tmp/fp-user.rc'
+timeout 30 /bin/hdsn-disks --fingerprint --json --salt hdsn-qemu >/tmp/fp-json.out \
+  2>/tmp/fp-json.err
+echo $? >/tmp/fp-json.rc
+for f in fp-root.out fp-root.err fp-root.rc fp-user.out fp-user.err fp-user.rc fp-json.out \
+  fp-json.err fp-json.rc; do
+  echo "@@file $f"
+  cat /tmp/$f 2>/dev/null
+  echo
+  echo "@@end"
+done >&3
 poweroff -f
 EOF
 chmod +x "$work/root/init2"

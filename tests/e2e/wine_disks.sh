@@ -121,6 +121,37 @@ check "the file starts with its first HELP line, no byte order mark" \
   test "$(head -c 13 "$out")" = "# HELP hdsn_d"
 check "the file holds what standard output showed" test "$(cat "$out")" = "$shown"
 hdsn_wine cmd /c del "$file" </dev/null >/dev/null 2>&1
+# The fingerprint: disk 0 alone holds the system, by WMI's serial WINEHDISK.
+run --json
+document=$(mktemp)
+trap 'rm -f "$out" "$err" "$document"; hdsn_wine_volume_serial ""' EXIT
+cp "$out" "$document"
+run --fingerprint --salt "vendor-salt"
+check "--fingerprint exits 0 (got $status)" test "$status" = 0
+check "--fingerprint prints hdsn-fp1: and 64 hex digits" grep -Eqx 'hdsn-fp1:[0-9a-f]{64}' "$out"
+value=$(cat "$out")
+rebuilt=$(python3 "$(dirname "$0")/fingerprint_of.py" "$document" "vendor-salt")
+check "the README's rule in Python gives the same value from the document (got '$rebuilt')" \
+  test "$rebuilt" = "$value"
+check "the input is disk 0's serial alone" test "$value" = "hdsn-fp1:$(python3 -c '
+import hashlib, hmac
+print(hmac.new(b"vendor-salt", b"hdsn-fp1\nserial\tWINEHDISK\n", hashlib.sha256).hexdigest())')"
+run --fingerprint --json --salt "vendor-salt"
+check "--fingerprint --json exits 0 (got $status)" test "$status" = 0
+check "--fingerprint --json gives the value and one serial component" \
+  jq -e --arg value "$value" '.value == $value and .version == "hdsn-fp1" and
+    [.components[] | .kind] == ["serial"]' "$out"
+check "--fingerprint --json carries no serial" bash -c '! grep -q WINEHDISK "$1"' - "$out"
+# A salt outside ASCII reaches the program in the ANSI code page and is keyed
+# as UTF-8, as on Linux. (Not through the 32-bit guest's command channel.)
+if [[ -z ${HDSN_WINE_GUEST:-} ]]; then
+  LANG=C.UTF-8 run --fingerprint --salt "Société"
+  rebuilt=$(python3 "$(dirname "$0")/fingerprint_of.py" "$document" "Société")
+  check "the salt Société is keyed as UTF-8 (got '$(cat "$out")', the rule gives '$rebuilt')" \
+    test "$(cat "$out")" = "$rebuilt"
+fi
+run --fingerprint --salt "another-salt"
+check "another salt gives another value" bash -c '[[ $(cat "$1") != "$2" ]]' - "$out" "$value"
 
 if ((fail)); then
   echo "--- last standard output"; cat "$out"

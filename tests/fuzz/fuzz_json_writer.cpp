@@ -4,14 +4,19 @@
 // only when it answered with some; the table of it is whole, and any size
 // comes out as lsblk's form;
 // a literal of device bytes gives back each byte as U+00XX; a literal of
-// any bytes as UTF-8 parses, and gives back any text converted from UTF-16.
+// any bytes as UTF-8 parses, and gives back any text converted from UTF-16;
+// the fingerprint's input of the inventory is its version line, then lines
+// in strictly rising byte order of a kind, a TAB, printable ASCII that
+// decodes to the identifier of a system disk off USB, and a line feed.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "disks/disk_table.h"
+#include "disks/fingerprint.h"
 #include "disks/json_writer.h"
 #include "disks/windows/wmi_disk_drives.h"
 #include "fuzz_check.h"
@@ -113,6 +118,52 @@ hdsn::DiskInventory Inventory(FuzzedDataProvider& in) {
   return inventory;
 }
 
+// The line's value with each "%XX" made its byte again.
+std::string Unescaped(const std::string& value) {
+  std::string bytes;
+  for (std::size_t at = 0; at < value.size(); ++at) {
+    if (value[at] != '%') {
+      bytes += value[at];
+      continue;
+    }
+    FUZZ_CHECK(at + 2 < value.size());
+    bytes += static_cast<char>(std::stoi(value.substr(at + 1, 2), nullptr, 16));
+    at += 2;
+  }
+  return bytes;
+}
+
+void CheckFingerprintInput(const hdsn::DiskInventory& inventory) {
+  std::vector<std::string> identifiers;  // "kind\tbytes" of every disk that may count
+  for (const hdsn::DiskEntry& disk : inventory.disks) {
+    if (!disk.system.value_or(false) || disk.removable.value_or(false) ||
+        (disk.bus && disk.bus->kind == hdsn::Bus::kUsb))
+      continue;
+    if (disk.serial) identifiers.push_back("serial\t" + *disk.serial);
+    if (disk.identity.wwn) identifiers.push_back("wwn\t" + *disk.identity.wwn);
+    if (disk.identity.eui64) identifiers.push_back("eui64\t" + *disk.identity.eui64);
+    if (disk.identity.nguid) identifiers.push_back("nguid\t" + *disk.identity.nguid);
+  }
+  const auto components = hdsn::FingerprintComponents(inventory);
+  FUZZ_CHECK(components.size() <= inventory.disks.size());
+  const std::string input = hdsn::FingerprintInput(components);
+  FUZZ_CHECK(input.rfind("hdsn-fp1\n", 0) == 0);
+  std::string previous;
+  for (std::size_t start = 9; start < input.size();) {
+    const std::size_t end = input.find('\n', start);
+    FUZZ_CHECK(end != std::string::npos);
+    const std::string line = input.substr(start, end - start);
+    FUZZ_CHECK(previous.empty() || previous < line);
+    const std::size_t tab = line.find('\t');
+    FUZZ_CHECK(tab != std::string::npos && line.find('\t', tab + 1) == std::string::npos);
+    for (const char c : line.substr(tab + 1)) FUZZ_CHECK(c >= 0x20 && c <= 0x7E);
+    const std::string identifier = line.substr(0, tab + 1) + Unescaped(line.substr(tab + 1));
+    FUZZ_CHECK(std::find(identifiers.begin(), identifiers.end(), identifier) != identifiers.end());
+    previous = line;
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -164,6 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  (entry.sources[k].ok && !entry.sources[k].identity.placeholders.empty()));
     }
   }
+  CheckFingerprintInput(inventory);
   // The table of the same inventory, sizes of any value as lsblk writes them.
   const std::string table = hdsn::FormatDiskTable(inventory);
   FUZZ_CHECK(!table.empty() && table.back() == '\n');

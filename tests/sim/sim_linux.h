@@ -164,7 +164,8 @@ struct SimLinuxMachine {
   FaultPlan faults;
   SimLinux system{faults};
   SimConsole console;
-  const LinuxPlatform platform{system, console};
+  SimHmac hmac{faults};
+  const LinuxPlatform platform{system, console, hmac};
   SimOutputFile files{faults};
 
   SimLinuxMachine() = default;

@@ -1,6 +1,6 @@
 // A whole simulated Windows machine: system, console, code page, disk
-// drivers and WMI, bundled as the program's platform, and the output file of
-// hdsn-disks, with one fault plan for all of them.
+// drivers, WMI and HMAC, bundled as the program's platform, and the output
+// file of hdsn-disks, with one fault plan for all of them.
 #pragma once
 
 #include <string>
@@ -21,7 +21,8 @@ struct SimMachine {
   SimText text{faults};
   SimDevices devices{faults};
   SimWmi wmi{faults};
-  const Platform platform{system, console, text, devices, wmi};
+  SimHmac hmac{faults};
+  const Platform platform{system, console, text, devices, wmi, hmac};
   SimOutputFile files{faults};
 
   SimMachine() = default;

@@ -244,4 +244,13 @@ int SimOutputFile::Remove(const char* path) {
   return 0;
 }
 
+std::string SimHmac::HmacSha256(std::span<const std::uint8_t> key,
+                                std::span<const std::uint8_t> message, Sha256Digest& digest) {
+  keys.emplace_back(key.begin(), key.end());
+  messages.emplace_back(message.begin(), message.end());
+  if (const auto error = faults_.Check("HmacSha256", 126))
+    return "bcrypt.dll: " + std::to_string(*error);
+  return HostHmac().HmacSha256(key, message, digest);
+}
+
 }  // namespace hdsn::sim

@@ -1,5 +1,5 @@
-// The simulated machine's system services, console, code page and output
-// file.
+// The simulated machine's system services, console, code page, HMAC and
+// output file.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/hmac_interface.h"
 #include "platform/output_file.h"
 #include "platform/system_interface.h"
 #include "platform/text_interface.h"
@@ -139,6 +140,28 @@ class SimText final : public TextInterface {
  private:
   bool Fails(const char* call);
 
+  FaultPlan& faults_;
+};
+
+// This build's own HMAC-SHA256: nettle's on Linux, CNG's on Windows (under
+// Wine for the tests), chosen by the build.
+HmacInterface& HostHmac();
+
+// The machines' HMAC-SHA256, a real one (HostHmac), so that a simulated
+// machine's fingerprint is the value a real one with its disks prints. It
+// records each key and message, as sent; a call the fault plan fails
+// (HmacSha256) fails as bcrypt.dll's absence fails it on Windows XP.
+class SimHmac final : public HmacInterface {
+ public:
+  explicit SimHmac(FaultPlan& faults) : faults_(faults) {}
+
+  std::vector<std::string> keys;
+  std::vector<std::string> messages;
+
+  std::string HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> message,
+                         Sha256Digest& digest) override;
+
+ private:
   FaultPlan& faults_;
 };
 
