@@ -153,6 +153,15 @@ std::string SysBlock(const LinuxDisk& disk, const char* file) {
   return "/sys/block/" + disk.name + "/" + file;
 }
 
+// INQUIRY of a VPD page through the node, where the kernel kept no copy of
+// it: never to a usb-storage disk, which the kernel itself asks no VPD page
+// because some bridges hang on one. The copy's error then stands.
+DiskSource AskVpdNode(LinuxSystemInterface& system, const LinuxDisk& disk, const char* name,
+                      const FileRead& copy, const std::string& copyPath, const ScsiQuery& query) {
+  if (disk.usbStorage) return Refused(name, copy.error, copyPath);
+  return AskNode(system, name, disk.node, query);
+}
+
 }  // namespace
 
 FileRead ReadLinuxFile(LinuxSystemInterface& system, const std::string& path, std::size_t limit) {
@@ -407,10 +416,7 @@ DiskSource AskLinuxVpd(LinuxSystemInterface& system, const LinuxDisk& disk) {
   const FileRead file = ReadAttribute(system, path);
   if (file.error.empty())
     return Answered(kSourceScsiVpd80, ReadVpdSerialTexts(AsBytes(file.bytes)), path);
-  // What the kernel itself never asks a usb-storage device is not asked
-  // here either.
-  if (disk.usbStorage) return Refused(kSourceScsiVpd80, file.error, path);
-  return AskNode(system, kSourceScsiVpd80, disk.node, kVpdSerialQuery);
+  return AskVpdNode(system, disk, kSourceScsiVpd80, file, path, kVpdSerialQuery);
 }
 
 DiskSource AskUdev(LinuxSystemInterface& system, const LinuxDisk& disk, bool udevDatabase) {
@@ -504,8 +510,7 @@ DiskSource AskLinuxDeviceId(LinuxSystemInterface& system, const LinuxDisk& disk)
     TakeWwid(source.identity, wwid.bytes);
     return source;
   }
-  if (disk.usbStorage) return Refused(kSourceScsiVpd83, file.error, path);
-  return AskNode(system, kSourceScsiVpd83, disk.node, kVpdDeviceIdQuery);
+  return AskVpdNode(system, disk, kSourceScsiVpd83, file, path, kVpdDeviceIdQuery);
 }
 
 DiskSource AskLinuxBlockCharacteristics(LinuxSystemInterface& system, const LinuxDisk& disk) {
@@ -518,8 +523,7 @@ DiskSource AskLinuxBlockCharacteristics(LinuxSystemInterface& system, const Linu
     source.identity = ReadVpdBlockCharacteristics(AsBytes(file.bytes));
     return source;
   }
-  if (disk.usbStorage) return Refused(kSourceScsiVpdB1, file.error, path);
-  return AskNode(system, kSourceScsiVpdB1, disk.node, kVpdBlockCharacteristicsQuery);
+  return AskVpdNode(system, disk, kSourceScsiVpdB1, file, path, kVpdBlockCharacteristicsQuery);
 }
 
 }  // namespace hdsn
