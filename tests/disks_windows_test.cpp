@@ -329,11 +329,10 @@ INSTANTIATE_TEST_SUITE_P(
         InventoryCase{"IdentifyFailingItsChecksumIsTheSourcesError",
                       [](SimMachine& m) {
                         auto garbage = [](SimPhysicalDrive drive) {
-                          drive.identify[2 * kIntegrityWord] = kIntegritySignature;
+                          drive.identify[510] = 0xA5;  // word 255's signature
                           unsigned sum = 0;
                           for (const std::uint8_t byte : drive.identify) sum += byte;
-                          drive.identify[2 * kIntegrityWord + 1] =
-                              static_cast<std::uint8_t>(1 - sum);
+                          drive.identify[511] = static_cast<std::uint8_t>(1 - sum);
                           return drive;
                         };
                         m.devices.physicalDrives[0] = garbage(MakeSataDrive("GOOD-0", "DISK"));

@@ -67,18 +67,9 @@ TEST_P(IdentifyIdentity, ReadsEachValueOnlyWhereItsWordsCameAndSaySo) {
 
 // Words of a drive with LBA, 48-bit addressing of 3907029168 sectors
 // (2 TB) and an NAA 5 name.
-const std::map<int, std::uint16_t> kDrive = {{kCapabilitiesWord, 0x0200},
-                                             {60, 0xFFFF},
-                                             {61, 0x0FFF},
-                                             {kCommandSet2Word, 0x4400},
-                                             {100, 0x88B0},
-                                             {101, 0xE8E0},
-                                             {106, 0x4000},
-                                             {kFeatureDefaultWord, 0x4100},
-                                             {108, 0x5000},
-                                             {109, 0xC500},
-                                             {110, 0xA1B2},
-                                             {111, 0xC3D4}};
+const std::map<int, std::uint16_t> kDrive = {
+    {49, 0x0200},  {60, 0xFFFF}, {61, 0x0FFF},  {83, 0x4400},  {100, 0x88B0}, {101, 0xE8E0},
+    {106, 0x4000}, {87, 0x4100}, {108, 0x5000}, {109, 0xC500}, {110, 0xA1B2}, {111, 0xC3D4}};
 std::map<int, std::uint16_t> Drive(
     std::initializer_list<std::pair<const int, std::uint16_t>> change) {
   std::map<int, std::uint16_t> words = kDrive;
@@ -131,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- VPD pages 0x83 and 0xB1 ----
 
 struct Designator {
-  std::uint8_t codeSet = 1, association = 0, type = layout::kDesignatorTypeNaa;
+  std::uint8_t codeSet = 1, association = 0, type = 3;  // NAA
   std::vector<std::uint8_t> bytes;
 };
 const std::vector<std::uint8_t> kNaa5 = {0x50, 0x00, 0xc5, 0x00, 0xa1, 0xb2, 0xc3, 0xd4};
@@ -225,24 +216,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- NVMe identify namespace data and identification descriptors ----
 
-using layout::NVME_IDENTIFY_NAMESPACE_DATA;
 struct NamespaceData {
   std::uint64_t nsze = 1953525168;
   std::uint8_t nlbaf = 1, flbas = 1;
   std::map<std::size_t, std::uint8_t> lbads = {{0, 9}, {1, 12}};
   std::vector<std::uint8_t> nguid = std::vector<std::uint8_t>(16, 0);
   std::vector<std::uint8_t> eui64 = kEui64;
-  std::size_t end = NVME_IDENTIFY_NAMESPACE_DATA::kSize;
+  std::size_t end = 4096;
 };
 std::vector<std::uint8_t> Namespace(const NamespaceData& n) {
-  using Data = NVME_IDENTIFY_NAMESPACE_DATA;
-  std::vector<std::uint8_t> data(Data::kSize, 0);
+  // The offsets as NVMe's Identify Namespace data structure gives them.
+  std::vector<std::uint8_t> data(4096, 0);
   for (int k = 0; k < 8; ++k) data[k] = static_cast<std::uint8_t>(n.nsze >> (8 * k));
-  data[Data::NLBAF.offset] = n.nlbaf;
-  data[Data::FLBAS.offset] = n.flbas;
-  for (const auto& [format, lbads] : n.lbads) data[Data::LBAF.offset + 4 * format + 2] = lbads;
-  std::copy(n.nguid.begin(), n.nguid.end(), data.begin() + Data::NGUID.offset);
-  std::copy(n.eui64.begin(), n.eui64.end(), data.begin() + Data::EUI64.offset);
+  data[25] = n.nlbaf;
+  data[26] = n.flbas;
+  for (const auto& [format, lbads] : n.lbads) data[128 + 4 * format + 2] = lbads;
+  std::copy(n.nguid.begin(), n.nguid.end(), data.begin() + 104);
+  std::copy(n.eui64.begin(), n.eui64.end(), data.begin() + 120);
   data.resize(n.end);
   return data;
 }
